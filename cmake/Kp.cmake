@@ -1,0 +1,76 @@
+# Build-wide settings and the helpers every folder uses.
+#
+# Every library and executable lands in ${CMAKE_BINARY_DIR}/bin and carries the RUNPATH $ORIGIN,
+# so the host, the plug-in, the platform libraries and the tests find each other there with a
+# bare dlopen. Code is position independent, hidden by default (exports say KPAPI) and built
+# with -fno-gnu-unique so that dlclose really unloads a plug-in.
+
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS ON)
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+if(NOT CMAKE_BUILD_TYPE)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo)
+endif()
+
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+set(CMAKE_BUILD_RPATH "\$ORIGIN")
+set(CMAKE_INSTALL_RPATH "\$ORIGIN")
+set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_C_VISIBILITY_PRESET hidden)
+
+option(KP_WERROR "Treat warnings as errors" ON)
+option(KP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+add_compile_options(-Wall -Wextra -fno-gnu-unique)
+if(KP_WERROR)
+  add_compile_options(-Werror)
+endif()
+add_link_options(-Wl,--enable-new-dtags)
+if(KP_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(GTest REQUIRED)
+find_package(SQLite3 REQUIRED)
+find_package(LibXml2 REQUIRED)
+find_package(benchmark QUIET)
+find_package(ODBC QUIET)
+find_package(nlohmann_json QUIET)
+include(GoogleTest)
+enable_testing()
+
+set(KP_PLATFORM_INCLUDE ${CMAKE_SOURCE_DIR}/platform/include)
+
+# kp_add_subdirectories(dir...): add each folder that has a CMakeLists.txt yet.
+function(kp_add_subdirectories)
+  foreach(dir IN LISTS ARGN)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
+# kp_gbk(target): narrow literals of this target reach users, so they are GBK bytes at run time.
+function(kp_gbk target)
+  target_compile_options(${target} PRIVATE -fexec-charset=GBK)
+endfunction()
+
+# kp_add_test(name SOURCES file... LIBS lib... [GBK]): a GoogleTest executable whose cases CTest
+# lists one by one (discovered when the tests run, so a build never executes test code).
+function(kp_add_test name)
+  cmake_parse_arguments(T "GBK" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${KP_PLATFORM_INCLUDE})
+  if(T_GBK)
+    kp_gbk(${name})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+                       PROPERTIES ENVIRONMENT "KP_SOURCE_DIR=${CMAKE_SOURCE_DIR};KP_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()
