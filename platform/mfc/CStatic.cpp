@@ -1,0 +1,8 @@
+// CStatic: a static text control.
+#include "afxwin.h"
+
+IMPLEMENT_DYNAMIC(CStatic, CWnd)
+
+BOOL CStatic::Create(LPCTSTR lpszText, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
+  return CWnd::Create("STATIC", lpszText, dwStyle, rect, pParentWnd, nID);
+}
