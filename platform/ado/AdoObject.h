@@ -1,0 +1,71 @@
+// The COM plumbing every ADO object shares: reference counting, QueryInterface over the
+// object's dual interface, IDispatch (IUnknown, IDispatch and ISupportErrorInfo answered), and
+// a late-bound IDispatch that is not written yet: GetIDsOfNames answers DISP_E_UNKNOWNNAME and
+// Invoke E_NOTIMPL, each with a trace naming the call. Early-bound calls through the vtable
+// (what #import wrappers use) are the supported path.
+//
+// Objects start with one reference (the creator's) and delete themselves at zero.
+#pragma once
+#include <atomic>
+
+#include "AdoText.h"
+#include "oaidl.h"
+
+namespace kp::ado {
+
+template <class I>
+class AdoObject : public I, public ISupportErrorInfo {
+ public:
+  HRESULT __stdcall QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(I) || IsBase(riid)) {
+      *ppv = static_cast<I*>(this);
+    } else if (riid == IID_ISupportErrorInfo) {
+      *ppv = static_cast<ISupportErrorInfo*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG __stdcall AddRef() override { return ++refs_; }
+  ULONG __stdcall Release() override {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+  }
+  HRESULT __stdcall GetTypeInfoCount(UINT* pctinfo) override {
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 0;
+    return S_OK;
+  }
+  HRESULT __stdcall GetTypeInfo(UINT, LCID, ITypeInfo** pp) override {
+    if (pp) *pp = nullptr;
+    Trace("IDispatch::GetTypeInfo is not implemented");
+    return E_NOTIMPL;
+  }
+  HRESULT __stdcall GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+    Trace("IDispatch::GetIDsOfNames(%s) is not implemented; use the vtable interface",
+          count && names && names[0] ? ToUtf8(names[0]).c_str() : "");
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT __stdcall Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                           UINT*) override {
+    Trace("IDispatch::Invoke(%d, flags %u) is not implemented; use the vtable interface", (int)id, flags);
+    return E_NOTIMPL;
+  }
+  HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
+
+ protected:
+  AdoObject() = default;
+  virtual ~AdoObject() = default;
+  // Extra interface ids (base interfaces such as _ADO or _Collection) the object answers.
+  virtual bool IsBase(REFIID) { return false; }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+}  // namespace kp::ado

@@ -1,0 +1,238 @@
+// The Recordset object (ADODB.Recordset).
+//
+// Two cursors stand behind it:
+// - adUseServer (ADO's default, and what Connection.Execute gives with the connection's default
+//   location): forward-only and read-only over the provider's live cursor; RecordCount is -1,
+//   MoveFirst runs the query again, MovePrevious/MoveLast/backward moves and bookmarks answer
+//   adErrFeatureNotAvailable. Only the current row is held (one 16-byte cell per column).
+// - adUseClient: ADO's client-side static cursor. Every row is materialised once into a RowSet
+//   (shared with clones); navigation, Bookmark, Filter, Sort, Find and Clone work on a view (an
+//   order of row indices) over it. With a lock type other than adLockReadOnly and one base table,
+//   AddNew/field writes/Update/Delete generate INSERT/UPDATE/DELETE keyed by the table's primary
+//   key when the result holds it, else by the rowid (fetched as a hidden column), else by all
+//   original values; they run on the connection, inside its transaction when one is open. A
+//   failed write leaves the database, the row set and the pending edit as they were.
+// Recordsets reopened from a persisted XML file have no connection: their edits stay local.
+#pragma once
+#include <msado15.tlh>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AdoObject.h"
+#include "Provider.h"
+#include "RowSet.h"
+
+namespace kp::ado {
+
+class AdoConnection;
+class AdoFields;
+
+class AdoRecordset final : public AdoObject<_Recordset> {
+ public:
+  AdoRecordset();
+  ~AdoRecordset() override;
+
+  // Runs sql on conn and answers a new recordset for it (open when the statement returned
+  // columns, closed otherwise). declTypes, when given, types the result columns.
+  static HRESULT Run(AdoConnection* conn, std::u16string_view sql, const std::vector<Cell>& params,
+                     LONG cmdType, CursorLocationEnum location, CursorTypeEnum cursorType,
+                     LockTypeEnum lockType, LONG timeout, const std::vector<std::u16string>* declTypes,
+                     LONG& affected, AdoRecordset*& out);
+  // Sets this (closed) recordset up for sql on conn and runs it (Run and Open use it).
+  HRESULT Prepare(AdoConnection* conn, std::u16string_view sql, const std::vector<Cell>& params, LONG cmdType,
+                  LONG timeout, const std::vector<std::u16string>* declTypes, LONG& affected);
+  // The connection is closing: close without touching it.
+  void CloseForConnection();
+  void SetActiveCommand(IDispatch* command);
+
+  // Field access for Fields and Field. f is the field ordinal (hidden columns excluded).
+  bool IsOpen() const { return open_; }
+  int FieldCount() const { return (int)fieldMap_.size(); }
+  int FieldIndex(std::u16string_view name) const;
+  const ColumnInfo& FieldColumn(int f) const { return (*columns_)[fieldMap_[f]]; }
+  HRESULT GetFieldValue(int f, VARIANT* out);
+  HRESULT PutFieldValue(int f, const VARIANT& value);
+  HRESULT FieldActualSize(int f, LONG* out);
+  HRESULT FieldOriginalValue(int f, VARIANT* out);
+  HRESULT FieldGetChunk(int f, LONG length, VARIANT* out);
+  HRESULT FieldAppendChunk(int f, const VARIANT& data);
+  HRESULT FieldStatus(int f, LONG* out);
+  // Memory held for materialised rows (benchmark figure); 0 for server cursors.
+  size_t RowBytes() const;
+
+  // _ADO
+  HRESULT __stdcall get_Properties(Properties** pp) override;
+  // Recordset15
+  HRESULT __stdcall get_AbsolutePosition(PositionEnum* pl) override;
+  HRESULT __stdcall put_AbsolutePosition(PositionEnum pl) override;
+  HRESULT __stdcall putref_ActiveConnection(IDispatch* v) override;
+  HRESULT __stdcall put_ActiveConnection(VARIANT v) override;
+  HRESULT __stdcall get_ActiveConnection(VARIANT* pv) override;
+  HRESULT __stdcall get_BOF(VARIANT_BOOL* pb) override;
+  HRESULT __stdcall get_Bookmark(VARIANT* pv) override;
+  HRESULT __stdcall put_Bookmark(VARIANT v) override;
+  HRESULT __stdcall get_CacheSize(LONG* pl) override;
+  HRESULT __stdcall put_CacheSize(LONG pl) override;
+  HRESULT __stdcall get_CursorType(CursorTypeEnum* p) override;
+  HRESULT __stdcall put_CursorType(CursorTypeEnum v) override;
+  HRESULT __stdcall get_adoEOF(VARIANT_BOOL* pb) override;
+  HRESULT __stdcall get_Fields(Fields** pp) override;
+  HRESULT __stdcall get_LockType(LockTypeEnum* p) override;
+  HRESULT __stdcall put_LockType(LockTypeEnum v) override;
+  HRESULT __stdcall get_MaxRecords(LONG* p) override;
+  HRESULT __stdcall put_MaxRecords(LONG v) override;
+  HRESULT __stdcall get_RecordCount(LONG* p) override;
+  HRESULT __stdcall putref_Source(IDispatch* v) override;
+  HRESULT __stdcall put_Source(BSTR v) override;
+  HRESULT __stdcall get_Source(VARIANT* pv) override;
+  HRESULT __stdcall raw_AddNew(VARIANT fieldList, VARIANT values) override;
+  HRESULT __stdcall raw_CancelUpdate() override;
+  HRESULT __stdcall raw_Close() override;
+  HRESULT __stdcall raw_Delete(AffectEnum affect) override;
+  HRESULT __stdcall raw_GetRows(LONG rows, VARIANT start, VARIANT fields, VARIANT* pv) override;
+  HRESULT __stdcall raw_Move(LONG n, VARIANT start) override;
+  HRESULT __stdcall raw_MoveNext() override;
+  HRESULT __stdcall raw_MovePrevious() override;
+  HRESULT __stdcall raw_MoveFirst() override;
+  HRESULT __stdcall raw_MoveLast() override;
+  HRESULT __stdcall raw_Open(VARIANT source, VARIANT connection, CursorTypeEnum cursorType,
+                             LockTypeEnum lockType, LONG options) override;
+  HRESULT __stdcall raw_Requery(LONG options) override;
+  HRESULT __stdcall raw__xResync(AffectEnum affect) override;
+  HRESULT __stdcall raw_Update(VARIANT fields, VARIANT values) override;
+  HRESULT __stdcall get_AbsolutePage(PositionEnum* p) override;
+  HRESULT __stdcall put_AbsolutePage(PositionEnum v) override;
+  HRESULT __stdcall get_EditMode(EditModeEnum* p) override;
+  HRESULT __stdcall get_Filter(VARIANT* pv) override;
+  HRESULT __stdcall put_Filter(VARIANT v) override;
+  HRESULT __stdcall get_PageCount(LONG* p) override;
+  HRESULT __stdcall get_PageSize(LONG* p) override;
+  HRESULT __stdcall put_PageSize(LONG v) override;
+  HRESULT __stdcall get_Sort(BSTR* p) override;
+  HRESULT __stdcall put_Sort(BSTR v) override;
+  HRESULT __stdcall get_Status(LONG* p) override;
+  HRESULT __stdcall get_State(LONG* p) override;
+  HRESULT __stdcall raw__xClone(_Recordset** pp) override;
+  HRESULT __stdcall raw_UpdateBatch(AffectEnum affect) override;
+  HRESULT __stdcall raw_CancelBatch(AffectEnum affect) override;
+  HRESULT __stdcall get_CursorLocation(CursorLocationEnum* p) override;
+  HRESULT __stdcall put_CursorLocation(CursorLocationEnum v) override;
+  HRESULT __stdcall raw_NextRecordset(VARIANT* recordsAffected, _Recordset** pp) override;
+  HRESULT __stdcall raw_Supports(CursorOptionEnum options, VARIANT_BOOL* pb) override;
+  HRESULT __stdcall get_Collect(VARIANT index, VARIANT* pv) override;
+  HRESULT __stdcall put_Collect(VARIANT index, VARIANT v) override;
+  HRESULT __stdcall get_MarshalOptions(MarshalOptionsEnum* p) override;
+  HRESULT __stdcall put_MarshalOptions(MarshalOptionsEnum v) override;
+  HRESULT __stdcall raw_Find(BSTR criteria, LONG skip, SearchDirectionEnum direction, VARIANT start) override;
+  // Recordset20
+  HRESULT __stdcall raw_Cancel() override;
+  HRESULT __stdcall get_DataSource(IUnknown** pp) override;
+  HRESULT __stdcall putref_DataSource(IUnknown* p) override;
+  HRESULT __stdcall raw__xSave(BSTR fileName, PersistFormatEnum format) override;
+  HRESULT __stdcall get_ActiveCommand(IDispatch** pp) override;
+  HRESULT __stdcall put_StayInSync(VARIANT_BOOL v) override;
+  HRESULT __stdcall get_StayInSync(VARIANT_BOOL* p) override;
+  HRESULT __stdcall raw_GetString(StringFormatEnum format, LONG numRows, BSTR columnDelimiter,
+                                  BSTR rowDelimiter, BSTR nullExpr, BSTR* pp) override;
+  HRESULT __stdcall get_DataMember(BSTR* p) override;
+  HRESULT __stdcall put_DataMember(BSTR v) override;
+  HRESULT __stdcall raw_CompareBookmarks(VARIANT b1, VARIANT b2, CompareEnum* p) override;
+  HRESULT __stdcall raw_Clone(LockTypeEnum lockType, _Recordset** pp) override;
+  HRESULT __stdcall raw_Resync(AffectEnum affect, ResyncEnum resync) override;
+  // Recordset21
+  HRESULT __stdcall raw_Seek(VARIANT keyValues, SeekEnum option) override;
+  HRESULT __stdcall put_Index(BSTR v) override;
+  HRESULT __stdcall get_Index(BSTR* p) override;
+  // _Recordset
+  HRESULT __stdcall raw_Save(VARIANT destination, PersistFormatEnum format) override;
+
+ protected:
+  bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO); }
+
+ private:
+  bool client() const { return location_ == adUseClient; }
+  // The row ordinal of the current row in the row set, or -1.
+  long CurrentRow() const;
+  const Cell* CurrentCells() const;
+  bool Bof() const;
+  bool Eof() const;
+  HRESULT Fail(int number) const;
+  HRESULT CheckOpen() const;
+  HRESULT CheckCurrent() const;
+  HRESULT CheckWritable(int f) const;
+  int ResolveField(const VARIANT& index) const;
+  HRESULT OpenCursor(std::unique_ptr<ProviderCursor> cursor, const std::vector<std::u16string>* declTypes);
+  HRESULT Execute(LONG* affected);  // runs sql_/params_ and opens the result
+  // Fetches the next row of the server cursor; counted: the caller already counted the move.
+  HRESULT FetchServerRow(bool counted = false);
+  void AnalyseUpdatability();
+  void FinishOpen();
+  HRESULT LoadFile(const std::u16string& path);
+  void ResetView();
+  HRESULT ApplyView();
+  void PurgeDeleted(bool& currentWasDeleted);
+  HRESULT BeforeMove();
+  HRESULT PositionFromBookmark(const VARIANT& bookmark, long& pos) const;
+  HRESULT BeginEdit();
+  HRESULT WriteEdit();
+  HRESULT KeyWhere(size_t row, std::u16string& where, std::vector<Cell>& params);
+  void ClearEdit();
+  HRESULT RowVariants(size_t row, const std::vector<int>& fields, std::vector<VARIANT>& out);
+  void Detach();
+
+  AdoConnection* conn_ = nullptr;
+  bool open_ = false;
+  CursorLocationEnum location_ = adUseServer;
+  CursorTypeEnum cursorType_ = adOpenForwardOnly;
+  LockTypeEnum lockType_ = adLockReadOnly;
+  LONG cacheSize_ = 1, maxRecords_ = 0, pageSize_ = 10;
+  MarshalOptionsEnum marshal_ = adMarshalAll;
+  VARIANT_BOOL stayInSync_ = VARIANT_TRUE;
+  std::u16string source_;
+  IDispatch* activeCommand_ = nullptr;
+
+  // What was run, for Requery and for the server cursor's MoveFirst.
+  std::u16string sql_;
+  std::vector<Cell> params_;
+  std::unique_ptr<Arena> paramArena_;
+  LONG cmdType_ = adCmdText;
+  LONG timeout_ = 30;
+  std::vector<std::u16string> declTypes_;
+
+  std::shared_ptr<RowSet> rows_;            // client cursor
+  std::unique_ptr<ProviderCursor> cursor_;  // server cursor
+  std::vector<ColumnInfo>* columns_ = nullptr;
+  std::vector<int> fieldMap_;
+  std::vector<Cell> serverRow_;
+  Arena serverArena_{16 * 1024};
+  bool serverHasRow_ = false;
+  long serverRowNumber_ = 0;
+
+  std::vector<uint32_t> view_;
+  long pos_ = 0;  // -1 = BOF, view_.size() = EOF
+
+  EditModeEnum editMode_ = adEditNone;
+  std::vector<Cell> edit_;
+  std::vector<bool> changed_;
+  std::unique_ptr<Arena> editArena_;
+  long addReturnPos_ = 0;
+
+  VARIANT filter_;
+  std::u16string sort_;
+
+  bool updatable_ = false;
+  std::u16string table_;
+  std::vector<int> keyCols_;
+  int rowidCol_ = -1;
+
+  int chunkField_ = -1;
+  size_t chunkOffset_ = 0;
+  bool appending_ = false;
+
+  std::vector<uint32_t> affected_;
+  AdoFields* fields_ = nullptr;
+};
+
+}  // namespace kp::ado

@@ -1,0 +1,75 @@
+// ADO's XML persistence format (Recordset.Save with adPersistXML, reopened through MSPersist),
+// written and read over neutral column and row structures so that the recordset code stays
+// free of XML.
+//
+// The document: root element "xml" declaring the prefixes s, dt, rs and z; an inline XML-Data
+// schema (s:Schema id="RowsetSchema" > s:ElementType name="row" > one s:AttributeType per
+// column, each with an s:datatype, then s:extends type="rs:rowbase"); then rs:data with one
+// z:row per row. Pending changes are written as rs:insert (new rows), rs:update (rs:original
+// with every original value, then a z:row with only the changed columns) and rs:delete (the
+// deleted rows' original values). Null values are left out of z:row; all other values are
+// attributes in the format's invariant text (see PersistXml.cpp). The reader goes by namespace
+// URI, never by prefix, matches z:row attributes to columns by name, accepts the short XML-Data
+// type names (i4, r8) beside the friendly ones (int, float), and picks the ADO type from
+// rs:dbtype first, then dt:type, then rs:fixedlength / rs:long.
+//
+// An rs:update row lists changed columns only; columns changed to Null are named in its
+// rs:forcenull attribute. bin.base64 columns are not read (they come back as strings).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "oaidl.h"
+
+namespace kp::ado {
+
+struct PersistColumn {
+  std::u16string name;
+  int type = 0;             // DataTypeEnum
+  int32_t definedSize = 0;  // dt:maxLength
+  uint8_t precision = 0;    // rs:precision
+  uint8_t scale = 0;        // rs:scale
+  int32_t attributes = 0;   // FieldAttributeEnum bits
+  std::u16string baseTable, baseColumn;
+  bool keyColumn = false;  // rs:keycolumn (adFldKeyColumn is set with it on load)
+};
+
+enum class RowState { Unchanged, Inserted, Modified, Deleted };
+
+// values: one VARIANT per column (VT_NULL or VT_EMPTY for Null). original: for Modified rows the
+// values before the change (one per column); for Deleted rows the values to write when not
+// empty (else values are written); unused otherwise. The owner clears the VARIANTs
+// (PersistXml::Clear does it for a whole vector).
+struct PersistRow {
+  RowState state = RowState::Unchanged;
+  std::vector<VARIANT> values;
+  std::vector<VARIANT> original;
+};
+
+class PersistXml {
+ public:
+  // Writes the document to utf8Path (UTF-8). Failures, with the documented ADO message in
+  // *description (may be null):
+  //   kErrWriteFile        the file exists and overwrite is false (ADO refuses to save onto an
+  //                        existing file), or it cannot be created or written;
+  //   kErrInvalidArgument  a row whose value count differs from the column count;
+  //   kErrDataConversion   a value of a type the format cannot hold (VT_DISPATCH, arrays other
+  //                        than VT_ARRAY|VT_UI1, ...).
+  static HRESULT Save(const std::string& utf8Path, const std::vector<PersistColumn>& columns,
+                      const std::vector<PersistRow>& rows, bool overwrite, std::u16string* description);
+
+  // Reads a document into columns and rows (both replaced; on failure both are left empty).
+  //   kErrOpeningFile  the file does not exist or cannot be opened;
+  //   E_FAIL           not well-formed XML, or not a persisted recordset (no schema, no
+  //                    columns, no rs:data), or a value that does not read as its column's type;
+  //                    description "Recordset cannot be created. Source XML is incomplete or
+  //                    invalid.", the text ADO shows for it.
+  static HRESULT Load(const std::string& utf8Path, std::vector<PersistColumn>& columns,
+                      std::vector<PersistRow>& rows, std::u16string* description);
+
+  // VariantClear on every value of every row, then empties rows.
+  static void Clear(std::vector<PersistRow>& rows);
+};
+
+}  // namespace kp::ado

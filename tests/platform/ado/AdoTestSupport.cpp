@@ -1,0 +1,135 @@
+// The provider fixture and helpers of the ADO tests (see AdoTestSupport.h).
+#include "AdoTestSupport.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace kp::ado::test {
+
+std::string TempDir() {
+  char tmpl[] = "/tmp/kpado-test-XXXXXX";
+  char* d = mkdtemp(tmpl);
+  return d ? d : "/tmp";
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+std::u16string U(const char* s) {
+  std::u16string out;
+  std::string in(s);
+  for (size_t i = 0; i < in.size();) {
+    unsigned char c = in[i];
+    uint32_t cp;
+    int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    cp = n == 1 ? c : c & (0x7F >> n);
+    for (int k = 1; k < n; ++k) cp = (cp << 6) | (in[i + k] & 0x3F);
+    i += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back((char16_t)(0xD800 + (cp >> 10)));
+      out.push_back((char16_t)(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back((char16_t)cp);
+    }
+  }
+  return out;
+}
+
+std::string Utf8(const _bstr_t& b) {
+  std::string out;
+  const OLECHAR* p = (const OLECHAR*)b;
+  for (size_t i = 0; p && i < b.length(); ++i) {
+    uint32_t cp = p[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < b.length())
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (p[++i] - 0xDC00);
+    if (cp < 0x80) {
+      out += (char)cp;
+    } else if (cp < 0x800) {
+      out += (char)(0xC0 | (cp >> 6));
+      out += (char)(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += (char)(0xE0 | (cp >> 12));
+      out += (char)(0x80 | ((cp >> 6) & 0x3F));
+      out += (char)(0x80 | (cp & 0x3F));
+    } else {
+      out += (char)(0xF0 | (cp >> 18));
+      out += (char)(0x80 | ((cp >> 12) & 0x3F));
+      out += (char)(0x80 | ((cp >> 6) & 0x3F));
+      out += (char)(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+_bstr_t B(const char16_t* s) {
+  return _bstr_t(s);
+}
+
+HRESULT Hr(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const _com_error& e) {
+    return e.Error();
+  }
+  return S_OK;
+}
+
+_variant_t Val(const _RecordsetPtr& rs, const char* field) {
+  return rs->GetFields()->GetItem(_variant_t(_bstr_t(field)))->GetValue();
+}
+
+void AdoTest::SetUp() {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  dir_ = TempDir();
+  cs_ = GetParam().create(dir_);
+  ASSERT_EQ(conn_.CreateInstance(__uuidof(Connection)), S_OK);
+  ASSERT_EQ(conn_->Open(_bstr_t(cs_.c_str()), _bstr_t(u""), _bstr_t(u""), adConnectUnspecified), S_OK);
+}
+
+void AdoTest::TearDown() {
+  if (conn_ && conn_->GetState() == adStateOpen) conn_->Close();
+  conn_ = nullptr;
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
+  CoUninitialize();
+}
+
+void AdoTest::Exec(const std::u16string& sql) {
+  try {
+    conn_->Execute(_bstr_t(sql.c_str()), nullptr, adExecuteNoRecords);
+  } catch (const _com_error& e) {
+    ADD_FAILURE() << "Execute failed: 0x" << std::hex << e.Error() << " " << Utf8(e.Description());
+    throw;
+  }
+}
+
+void PrintTo(const ProviderCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+_RecordsetPtr AdoTest::OpenClient(const std::u16string& sql, LockTypeEnum lock) {
+  _RecordsetPtr rs;
+  rs.CreateInstance(__uuidof(Recordset));
+  rs->PutCursorLocation(adUseClient);
+  rs->Open(_variant_t(_bstr_t(sql.c_str())), _variant_t((IDispatch*)conn_.GetInterfacePtr()), adOpenStatic,
+           lock, adCmdText);
+  return rs;
+}
+
+_RecordsetPtr AdoTest::OpenServer(const std::u16string& sql) {
+  _RecordsetPtr rs;
+  rs.CreateInstance(__uuidof(Recordset));
+  rs->Open(_variant_t(_bstr_t(sql.c_str())), _variant_t((IDispatch*)conn_.GetInterfacePtr()),
+           adOpenForwardOnly, adLockReadOnly, adCmdText);
+  return rs;
+}
+
+}  // namespace kp::ado::test
