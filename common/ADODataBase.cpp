@@ -1,0 +1,391 @@
+// CADODataBase (see ADODataBase.h). Every operation's failure value and report style is the one
+// the header states; COM errors never leave the destructor.
+#include "ADODataBase.h"
+
+#include <objbase.h>
+#include <msjro.tlh>
+#include <oleauto.h>
+
+#include "ADOException.h"
+
+namespace {
+
+using ado2::kServerContext;
+
+}  // namespace
+
+CADODataBase::CADODataBase() : m_dwLastError(0), m_nRecordsAffected(0), m_nConnectionTimeout(0) {
+  ::CoInitialize(nullptr);
+  m_strConnection = "";
+  m_strLastError = "";
+  m_pConnection.CreateInstance(__uuidof(Connection), nullptr, kServerContext);
+}
+
+CADODataBase::~CADODataBase() {
+  try {
+    Close();
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("关闭数据库", e);
+  }
+  if (m_pConnection != nullptr) {
+    m_pConnection.Release();
+    m_pConnection = nullptr;
+  }
+  m_strConnection = "";
+  m_strLastError = "";
+  m_dwLastError = 0;
+  ::CoUninitialize();
+}
+
+CString CADODataBase::ConnectionValue(const CString& value) {
+  int length = value.GetLength();
+  bool quote = value.Find(';') >= 0 || value.Find('"') >= 0 || value.Find('\'') >= 0;
+  if (length > 0) {
+    char first = value[0], last = value[length - 1];
+    quote = quote || first == ' ' || first == '\t' || last == ' ' || last == '\t';
+  }
+  if (!quote) return value;
+  CString inner = value;
+  inner.Replace("\"", "\"\"");
+  return "\"" + inner + "\"";
+}
+
+void CADODataBase::dump_com_error(_com_error& e) {
+  CString report = ado2::FormatComErrorReport("CADODataBase", e);
+  m_strErrorDescription = ado2::BstrText(e.Description());
+  m_strLastError = "Connection String = " + m_strConnection + "\n" + report;
+  m_dwLastError = static_cast<DWORD>(e.Error());
+  ado2::ShowComErrorReport(report);
+}
+
+BOOL CADODataBase::Open(LPCTSTR lpstrConnection, LPCTSTR lpstrUserID, LPCTSTR lpstrPassword) {
+  if (lpstrConnection != nullptr && lpstrConnection[0] != '\0') m_strConnection = lpstrConnection;
+  ASSERT(!m_strConnection.IsEmpty());
+  try {
+    if (IsOpen()) Close();
+    if (m_nConnectionTimeout != 0)
+      m_pConnection->PutConnectionTimeout(static_cast<LONG>(m_nConnectionTimeout));
+    HRESULT hr =
+        m_pConnection->Open(_bstr_t((LPCTSTR)m_strConnection), _bstr_t(lpstrUserID ? lpstrUserID : ""),
+                            _bstr_t(lpstrPassword ? lpstrPassword : ""), 0);
+    return hr == S_OK;
+  } catch (_com_error& e) {
+    dump_com_error(e);
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::Open(LPCTSTR lpstrConnection, long lOptions) {
+  ASSERT(m_pConnection != nullptr);
+  ASSERT(AfxIsValidString(lpstrConnection));
+  if (lpstrConnection != nullptr && lpstrConnection[0] != '\0') m_strConnection = lpstrConnection;
+  if (m_strConnection.IsEmpty()) {
+    ASSERT(FALSE);
+    return FALSE;
+  }
+  try {
+    if (IsOpen()) Close();
+    HRESULT hr = m_pConnection->Open(_bstr_t((LPCTSTR)m_strConnection), _bstr_t(""), _bstr_t(""),
+                                     static_cast<LONG>(lOptions));
+    return hr == S_OK;
+  } catch (_com_error& e) {
+    ADO2_TRACE_AT("Warning: 连接数据库发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
+    TRACE("%s\r\n", (LPCTSTR)GetLastError());
+    return FALSE;
+  } catch (...) {
+    TRACE("Warning: 连接数据库时发生未知错误:");
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::OpenUDLFile(LPCTSTR strFileName, long lOptions) {
+  CString connection = "File Name=" + ConnectionValue(CString(strFileName));
+  return Open(connection, lOptions);
+}
+
+BOOL CADODataBase::OpenSQLServer(CString dbsrc, CString dbServer, CString user, CString password) {
+  CString connection = "Provider=SQLOLEDB.1;Driver={SQL Server};UID=" + ConnectionValue(user) +
+                       ";PWD=" + ConnectionValue(password) + ";DATABASE=" + ConnectionValue(dbsrc) +
+                       ";Server=" + ConnectionValue(dbServer);
+  return Open(connection, "", "");
+}
+
+BOOL CADODataBase::OpenODBC(CString provider, CString dataSource, CString user, CString password) {
+  CString connection = "ODBC;Provider=" + ConnectionValue(provider) +
+                       ";Data Source=" + ConnectionValue(dataSource) + ";UID=" + ConnectionValue(user) +
+                       ";PWD=" + ConnectionValue(password);
+  return Open(connection, "", "");
+}
+
+BOOL CADODataBase::OpenJetFile(CString dbPath) {
+  CString connection = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + ConnectionValue(dbPath);
+  return Open(connection, "", "");
+}
+
+BOOL CADODataBase::IsOpen() {
+  if (m_pConnection == nullptr) return FALSE;
+  return m_pConnection->GetState() != adStateClosed;
+}
+
+void CADODataBase::Close() {
+  if (IsOpen()) m_pConnection->Close();
+}
+
+BOOL CADODataBase::Execute(LPCTSTR lpstrExec) {
+  ASSERT(m_pConnection != nullptr);
+  ASSERT(lpstrExec != nullptr && lpstrExec[0] != '\0');
+  m_nRecordsAffected = 0;
+  try {
+    _variant_t count;
+    m_pConnection->PutCursorLocation(adUseClient);
+    m_pConnection->Execute(_bstr_t(lpstrExec), &count, adExecuteNoRecords);
+    m_nRecordsAffected = ado2::RecordsAffected(count);
+    return TRUE;
+  } catch (_com_error& e) {
+    dump_com_error(e);
+    return FALSE;
+  }
+}
+
+_RecordsetPtr CADODataBase::Execute(LPCTSTR lpszSQL, long lOptions) {
+  ASSERT(m_pConnection != nullptr);
+  try {
+    return m_pConnection->Execute(_bstr_t(lpszSQL), nullptr, static_cast<LONG>(lOptions));
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("Execute", e);
+    return nullptr;
+  }
+}
+
+long CADODataBase::BeginTrans() {
+  try {
+    return m_pConnection->BeginTrans();
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("BeginTrans", e);
+    return -1;
+  }
+}
+
+BOOL CADODataBase::CommitTrans() {
+  try {
+    return SUCCEEDED(m_pConnection->CommitTrans());
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("CommitTrans", e);
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::RollbackTrans() {
+  try {
+    return SUCCEEDED(m_pConnection->RollbackTrans());
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("RollbackTrans", e);
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::SetConnectTimeOut(long lTime) {
+  try {
+    m_pConnection->PutConnectionTimeout(static_cast<LONG>(lTime));
+    return TRUE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("SetConnectTimeOut方法", e);
+    return FALSE;
+  }
+}
+
+long CADODataBase::GetConnectTimeOut() {
+  try {
+    return m_pConnection->GetConnectionTimeout();
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetConnectTimeOut", e);
+    return -1;
+  }
+}
+
+long CADODataBase::GetState() {
+  try {
+    return m_pConnection->GetState();
+  } catch (_com_error& e) {
+    ADO2_TRACE_AT("Warning: GetState 发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
+    return -1;
+  }
+}
+
+long CADODataBase::GetMode() {
+  try {
+    return m_pConnection->GetMode();
+  } catch (_com_error& e) {
+    ADO2_TRACE_AT("Warning: GetMode 发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
+    return adModeUnknown;
+  }
+}
+
+BOOL CADODataBase::SetMode(long lMode) {
+  ASSERT(m_pConnection != nullptr);
+  ASSERT(!IsOpenGuarded());
+  try {
+    m_pConnection->PutMode(static_cast<ConnectModeEnum>(lMode));
+    return TRUE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_AT("Warning: SetMode 发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
+    return FALSE;
+  }
+}
+
+CString CADODataBase::GetVersion() {
+  try {
+    return ado2::BstrText(m_pConnection->GetVersion());
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetVersion", e);
+    return CString();
+  }
+}
+
+CString CADODataBase::GetDefaultDatabase() {
+  try {
+    return ado2::BstrText(m_pConnection->GetDefaultDatabase());
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetDefaultDatabase", e);
+    return CString();
+  }
+}
+
+_RecordsetPtr CADODataBase::OpenSchema(long lSchema) {
+  try {
+    return m_pConnection->OpenSchema(static_cast<SchemaEnum>(lSchema), vtMissing, vtMissing);
+  } catch (_com_error& e) {
+    ADO2_TRACE_AT("Warning: OpenSchema方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
+    return nullptr;
+  }
+}
+
+ErrorPtr CADODataBase::GetError(long lIndex) {
+  try {
+    ErrorsPtr errors = m_pConnection->GetErrors();
+    if (lIndex >= 0 && lIndex < errors->GetCount())
+      return errors->GetItem(_variant_t(static_cast<LONG>(lIndex)));
+    return nullptr;
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetError", e);
+    return nullptr;
+  }
+}
+
+CString CADODataBase::ProviderErrorList(LPCTSTR layout, bool shortTrace) {
+  CString text;
+  if (m_pConnection == nullptr) return text;
+  try {
+    ErrorsPtr errors = m_pConnection->GetErrors();
+    LONG count = errors->GetCount();
+    for (LONG i = 0; i < count; ++i) {
+      ErrorPtr error = errors->GetItem(_variant_t(i));
+      CString source = ado2::BstrText(error->GetSource());
+      LONG native = error->GetNativeError();
+      CString state = ado2::BstrText(error->GetSQLState());
+      CString description = ado2::BstrText(error->GetDescription());
+      text.AppendFormat(layout, (LPCTSTR)description, (LPCTSTR)state, native, (LPCTSTR)source);
+    }
+  } catch (_com_error& e) {
+    if (shortTrace) {
+      ADO2_TRACE_SHORT("GetLastError", e);
+    } else {
+      ADO2_TRACE_METHOD("GetLastError", e);
+    }
+  }
+  return text;
+}
+
+CString CADODataBase::GetLastError() {
+  return ProviderErrorList("Description: %s\r\nState: %s, Native: %d, Source: %s\r\n", false);
+}
+
+CString CADODataBase::GetLastErrorText() {
+  return ProviderErrorList("Description: %s\r\n\r\nState: %s, Native: %d, Source: %s\r\n", true);
+}
+
+BOOL CADODataBase::Cancel() {
+  try {
+    return SUCCEEDED(m_pConnection->Cancel());
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("Cancel", e);
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::CompactDatabase(CString strDatabaseSource, CString strDatabaseDestination) {
+  ::CoInitialize(nullptr);
+  BOOL result = FALSE;
+  try {
+    IJetEnginePtr engine;
+    HRESULT hr = engine.CreateInstance(__uuidof(JetEngine), nullptr, kServerContext);
+    if (FAILED(hr)) _com_issue_error(hr);
+    result = engine->CompactDatabase(_bstr_t((LPCTSTR)strDatabaseSource),
+                                     _bstr_t((LPCTSTR)strDatabaseDestination)) == S_OK;
+  } catch (...) {
+    result = FALSE;
+  }
+  ::CoUninitialize();
+  return result;
+}
+
+BOOL CADODataBase::OpenGuarded(LPCTSTR lpszConnect, long lOptions) {
+  ASSERT(m_pConnection != nullptr);
+  m_strConnection = lpszConnect;
+  try {
+    HRESULT hr =
+        m_pConnection->Open(_bstr_t(lpszConnect), _bstr_t(""), _bstr_t(""), static_cast<LONG>(lOptions));
+    return SUCCEEDED(hr);
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("连接数据库", e);
+    return FALSE;
+  } catch (...) {
+    TRACE(":( 连接数据库时发生未知错误:");
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::IsOpenGuarded() {
+  try {
+    if (m_pConnection == nullptr) _com_issue_error(E_POINTER);
+    return (m_pConnection->GetState() & adStateOpen) != 0;
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("IsOpen方法", e);
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::CloseGuarded() {
+  try {
+    if (m_pConnection != nullptr && m_pConnection->GetState() == adStateOpen) {
+      return SUCCEEDED(m_pConnection->Close());
+    }
+    return FALSE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("关闭数据库", e);
+    return FALSE;
+  }
+}
+
+BOOL CADODataBase::Release() {
+  try {
+    CloseGuarded();
+    if (m_pConnection != nullptr) {
+      m_pConnection.Release();
+      m_pConnection = nullptr;
+    }
+    return TRUE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("Release方法", e);
+    return FALSE;
+  }
+}
+
+ErrorsPtr CADODataBase::GetErrors() {
+  try {
+    return m_pConnection->GetErrors();
+  } catch (_com_error& e) {
+    ADO2_TRACE_SHORT("GetLastError", e);
+    return nullptr;
+  }
+}

@@ -1,0 +1,278 @@
+// CADOParameter (see ADOParameter.h).
+#include "ADOParameter.h"
+
+#include <objbase.h>
+#include <afxwin.h>
+
+#include "ADOException.h"
+#include "ADORecordset.h"
+
+namespace {
+
+using ado2::kServerContext;
+const char kCreateFailed[] = "Parameter 对象创建失败! 请确认是否初始化了Com环境.";
+
+_variant_t TextOrNull(LPCTSTR text) {
+  if (text == nullptr || text[0] == '\0') return ado2::MakeVariant(VT_NULL, [](VARIANT&) {});
+  return _variant_t(text);
+}
+
+}  // namespace
+
+CADOParameter::CADOParameter(int nType, long lSize, int nDirection, CString strName)
+    : m_nType(nType), m_dwLastError(0) {
+  m_pParameter.CreateInstance(__uuidof(Parameter), nullptr, kServerContext);
+  m_strName = strName;
+  try {
+    m_pParameter->PutDirection(static_cast<ParameterDirectionEnum>(nDirection));
+    m_pParameter->PutName(_bstr_t((LPCTSTR)m_strName));
+    m_pParameter->PutType(static_cast<DataTypeEnum>(nType));
+    m_pParameter->PutSize(static_cast<LONG>(lSize));
+  } catch (_com_error& e) {
+    dump_com_error(e);
+  }
+}
+
+CADOParameter::CADOParameter() : m_nType(adEmpty), m_dwLastError(0) {
+  HRESULT hr = m_pParameter.CreateInstance("ADODB.Parameter");
+  if (FAILED(hr)) {
+    AfxMessageBox(kCreateFailed, MB_OK);
+    ASSERT(FALSE);
+  }
+  m_strName = "";
+}
+
+CADOParameter::~CADOParameter() {
+  try {
+    if (m_pParameter != nullptr) m_pParameter.Release();
+  } catch (_com_error& e) {
+    ADO2_TRACE_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
+  }
+  m_pParameter = nullptr;
+  m_strName = "";
+}
+
+void CADOParameter::dump_com_error(_com_error& e) {
+  CString report = ado2::FormatComErrorReport("CADOParameter", e);
+  m_strLastError = report;
+  m_dwLastError = static_cast<DWORD>(e.Error());
+  ado2::ShowComErrorReport(report);
+}
+
+BOOL CADOParameter::Put(const _variant_t& value, long sizeIfZero, bool guarded) {
+  try {
+    if (sizeIfZero >= 0 && m_pParameter->GetSize() == 0) m_pParameter->PutSize(static_cast<LONG>(sizeIfZero));
+    m_pParameter->PutValue(value);
+    return TRUE;
+  } catch (_com_error& e) {
+    if (guarded) {
+      ADO2_TRACE_METHOD("SetValue", e);
+    } else {
+      dump_com_error(e);
+    }
+    return FALSE;
+  }
+}
+
+BOOL CADOParameter::SetValue(int nValue) {
+  if (nValue >= INT16_MIN && nValue <= INT16_MAX) {
+    return Put(ado2::MakeVariant(VT_I2, [&](VARIANT& v) { v.iVal = static_cast<SHORT>(nValue); }), 4, false);
+  }
+  return Put(ado2::MakeVariant(VT_I4, [&](VARIANT& v) { v.lVal = nValue; }), 4, false);
+}
+
+BOOL CADOParameter::SetValue(long lValue) {
+  _variant_t value(lValue);  // VT_I4, or VT_I8 beyond 32 bits
+  return Put(value, value.vt == VT_I8 ? 8 : 4, false);
+}
+
+BOOL CADOParameter::SetValue(double dblValue) {
+  return Put(_variant_t(dblValue), 8, false);
+}
+
+BOOL CADOParameter::SetValue(CString strValue) {
+  return Put(TextOrNull(strValue), strValue.GetLength(), false);
+}
+
+BOOL CADOParameter::SetValue(COleDateTime time) {
+  return Put(_variant_t(time.m_dt, VT_DATE), -1, false);
+}
+
+BOOL CADOParameter::SetValue(_variant_t vtValue) {
+  return Put(vtValue, -1, false);
+}
+
+BOOL CADOParameter::SetValue(float fltValue) {
+  return Put(_variant_t(fltValue), -1, true);
+}
+
+BOOL CADOParameter::SetValue(short sValue) {
+  return Put(_variant_t(sValue), -1, true);
+}
+
+BOOL CADOParameter::SetValue(BYTE byValue) {
+  return Put(_variant_t(byValue), -1, true);
+}
+
+BOOL CADOParameter::SetValue(LPCTSTR lpszValue) {
+  return Put(TextOrNull(lpszValue), lpszValue != nullptr ? static_cast<long>(std::strlen(lpszValue)) : 0,
+             true);
+}
+
+BOOL CADOParameter::SetValue(bool bValue) {
+  return Put(_variant_t(bValue), -1, true);
+}
+
+BOOL CADOParameter::Get(_variant_t& value, bool guarded) {
+  try {
+    value = m_pParameter->GetValue();
+    return TRUE;
+  } catch (_com_error& e) {
+    if (guarded) {
+      ADO2_TRACE_METHOD("GetValue", e);
+    } else {
+      dump_com_error(e);
+    }
+    return FALSE;
+  }
+}
+
+BOOL CADOParameter::GetValue(int& nValue) {
+  _variant_t v;
+  return Get(v, false) && CADORecordset::VariantToInt(v, nValue);
+}
+
+BOOL CADOParameter::GetValue(long& lValue) {
+  _variant_t v;
+  return Get(v, false) && CADORecordset::VariantToLong(v, lValue);
+}
+
+BOOL CADOParameter::GetValue(double& dbValue) {
+  _variant_t v;
+  return Get(v, false) && CADORecordset::VariantToDouble(v, dbValue);
+}
+
+BOOL CADOParameter::GetValue(CString& strValue, CString strDateFormat) {
+  _variant_t v;
+  return Get(v, false) && CADORecordset::VariantToText(v, strValue, strDateFormat);
+}
+
+BOOL CADOParameter::GetValue(COleDateTime& time) {
+  _variant_t v;
+  return Get(v, false) && CADORecordset::VariantToDate(v, time);
+}
+
+BOOL CADOParameter::GetValue(COleCurrency& cyValue) {
+  _variant_t v;
+  return Get(v, false) && CADORecordset::VariantToCurrency(v, cyValue);
+}
+
+BOOL CADOParameter::GetValue(_variant_t& vtValue) {
+  return Get(vtValue, false);
+}
+
+BOOL CADOParameter::GetValueString(CString& strValue) {
+  _variant_t v;
+  if (!Get(v, true)) return FALSE;
+  strValue = CADORecordset::VariantToDisplayText(v);
+  return TRUE;
+}
+
+BOOL CADOParameter::GetValue(bool& bValue) {
+  _variant_t v;
+  if (!Get(v, true)) return FALSE;
+  bValue = CADORecordset::vartobool(v);
+  return TRUE;
+}
+
+BOOL CADOParameter::GetValue(BYTE& byValue) {
+  _variant_t v;
+  if (!Get(v, true)) return FALSE;
+  byValue = CADORecordset::vartoby(v);
+  return TRUE;
+}
+
+BOOL CADOParameter::GetValue(short& sValue) {
+  _variant_t v;
+  if (!Get(v, true)) return FALSE;
+  sValue = CADORecordset::vartoi(v);
+  return TRUE;
+}
+
+BOOL CADOParameter::SetName(CString strName) {
+  try {
+    m_pParameter->PutName(_bstr_t((LPCTSTR)strName));
+    m_strName = strName;
+    return TRUE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("SetName", e);
+    return FALSE;
+  }
+}
+
+CString CADOParameter::GetName() {
+  try {
+    return ado2::BstrText(m_pParameter->GetName());
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetName", e);
+    return CString();
+  }
+}
+
+BOOL CADOParameter::SetType(int nType) {
+  try {
+    m_pParameter->PutType(static_cast<DataTypeEnum>(nType));
+    m_nType = nType;
+    return TRUE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("SetType", e);
+    return FALSE;
+  }
+}
+
+int CADOParameter::GetType() {
+  try {
+    return m_pParameter->GetType();
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetType", e);
+    return 0;
+  }
+}
+
+BOOL CADOParameter::SetDirection(int nDirection) {
+  try {
+    m_pParameter->PutDirection(static_cast<ParameterDirectionEnum>(nDirection));
+    return TRUE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("SetDirection", e);
+    return FALSE;
+  }
+}
+
+int CADOParameter::GetDirection() {
+  try {
+    return m_pParameter->GetDirection();
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetDirection", e);
+    return 0;
+  }
+}
+
+long CADOParameter::GetSize() {
+  try {
+    return m_pParameter->GetSize();
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("GetSize", e);
+    return -1;
+  }
+}
+
+BOOL CADOParameter::SetSize(long lSize) {
+  try {
+    m_pParameter->PutSize(static_cast<LONG>(lSize));
+    return TRUE;
+  } catch (_com_error& e) {
+    ADO2_TRACE_METHOD("SetSize", e);
+    return FALSE;
+  }
+}

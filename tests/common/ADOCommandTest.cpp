@@ -1,0 +1,154 @@
+// CADOCommand and CADOParameter over every provider of Ado2TestSupport: commands with typed
+// parameters (an int beyond 16 bits is not cut), the stored-procedure type (which SQLite does
+// not have: ADO's failure reaches the command's report), the full records-affected count,
+// parameter value sizes, NULL for empty text, and operator [] out of range.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include "ADOCommand.h"
+#include "ADODataBase.h"
+#include "ADOParameter.h"
+#include "ADORecordset.h"
+#include "Ado2TestSupport.h"
+
+namespace {
+
+using ado2test::RecordedDesktop;
+using ado2test::StartsWith;
+using ado2test::TestProvider;
+using ado2test::TraceCapture;
+
+class Command : public ::testing::TestWithParam<TestProvider> {
+ protected:
+  void SetUp() override {
+    ::CoInitialize(nullptr);
+    std::string cs =
+        GetParam().create("create table t(id integer, name varchar(20), born datetime, w double)",
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ASSERT_TRUE(db_.Open(cs.c_str(), "", ""));
+  }
+  void TearDown() override { ::CoUninitialize(); }
+  CADODataBase db_;
+};
+
+TEST_P(Command, TypedParametersReachTheStatement) {
+  CADOCommand insert(&db_, "insert into t values(?, ?, ?, ?)", adCmdText);
+  EXPECT_EQ(insert.GetType(), (int)adCmdText);
+  ASSERT_TRUE(insert.AddParameter("id", adInteger, adParamInput, 4, 70000));
+  ASSERT_TRUE(insert.AddParameter("name", adVarChar, adParamInput, 20, "第四系"));
+  COleDateTime born;
+  born.m_dt = 46100.5;
+  ASSERT_TRUE(insert.AddParameter("born", adDBTimeStamp, adParamInput, 8, born));
+  ASSERT_TRUE(insert.AddParameter("w", adDouble, adParamInput, 8, 2.5));
+  _RecordsetPtr none = insert.Execute(adCmdText);
+  ASSERT_TRUE(none != nullptr);  // ADO answers a closed recordset for a statement without rows
+  EXPECT_EQ(none->GetState(), (LONG)adStateClosed);
+  EXPECT_EQ(insert.GetValue(0L).lVal, 70000);
+  EXPECT_TRUE(insert.GetParamter("name") != nullptr);
+
+  CADOCommand select(&db_, "select * from t where id = ?", adCmdText);
+  ASSERT_TRUE(select.AddParameter("id", adInteger, adParamInput, 4, 70000L));
+  CADORecordset rows(&db_);
+  ASSERT_TRUE(rows.Execute(&select));
+  ASSERT_FALSE(rows.IsEOF());
+  CString name, when;
+  rows.GetFieldValue("name", name, "");
+  rows.GetFieldValue("born", when, "");
+  EXPECT_STREQ((LPCTSTR)name, "第四系");
+  EXPECT_STREQ((LPCTSTR)when, "2026-03-19 12:00:00");
+}
+
+TEST_P(Command, StoredProcedureTypeNeedsAProviderWithProcedures) {
+  if (GetParam().hasStoredProcedures) GTEST_SKIP() << "run by the ODBC providers";
+  RecordedDesktop desktop;
+  CADOCommand command(&db_, "stratum_update", adCmdStoredProc);
+  ASSERT_TRUE(command.AddParameter("code", adVarChar, adParamInput, 10, CString("Q")));
+  EXPECT_FALSE(command.Execute());  // SQLite has no procedures: ADO fails the call
+  EXPECT_EQ(command.GetRecordsAffected(), 0);
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_TRUE(StartsWith(desktop.Boxes()[0].text, "CADOCommand Error"));
+  EXPECT_EQ(std::string((LPCTSTR)command.GetLastErrorString()), desktop.Boxes()[0].text);
+}
+
+TEST_P(Command, ParameterSizesAndValues) {
+  CADOParameter number(adInteger, 0, adParamInput, "n");
+  EXPECT_STREQ((LPCTSTR)number.GetName(), "n");
+  ASSERT_TRUE(number.SetValue(70000));
+  EXPECT_EQ(number.GetSize(), 4);
+  int n = 0;
+  ASSERT_TRUE(number.GetValue(n));
+  EXPECT_EQ(n, 70000);  // not cut to 16 bits
+
+  CADOParameter text(adVarChar, 0, adParamInput, "s");
+  ASSERT_TRUE(text.SetValue(CString("")));
+  EXPECT_EQ(text.GetSize(), 0);
+  _variant_t value;
+  ASSERT_TRUE(text.GetValue(value));
+  EXPECT_EQ(value.vt, VT_NULL);
+
+  CADOParameter sized(adVarChar, 10, adParamInput, "s");
+  ASSERT_TRUE(sized.SetValue(CString("abc")));
+  EXPECT_EQ(sized.GetSize(), 10);  // a size given at creation stays
+  CString back;
+  ASSERT_TRUE(sized.GetValue(back));
+  EXPECT_STREQ((LPCTSTR)back, "abc");
+
+  CADOParameter flag(adBoolean, 0, adParamInput, "f");
+  ASSERT_TRUE(flag.SetValue(true));
+  bool b = false;
+  ASSERT_TRUE(flag.GetValue(b));
+  EXPECT_TRUE(b);
+  ASSERT_TRUE(flag.GetValueString(back));
+  EXPECT_STREQ((LPCTSTR)back, "TRUE");
+}
+
+TEST_P(Command, ParameterObjectsAreAppendedAndAttached) {
+  CADOCommand command(&db_, "insert into t(id) values(?)", adCmdText);
+  CADOParameter id(adInteger, 4, adParamInput, "id");
+  ASSERT_TRUE(id.SetValue(7L));
+  ASSERT_TRUE(command.AddParameter(&id));
+  CADOParameter attached = command[0L];
+  long value = 0;
+  ASSERT_TRUE(attached.GetValue(value));
+  EXPECT_EQ(value, 7);
+  EXPECT_TRUE(attached.GetParameter() == id.GetParameter());
+  CADORecordset none(&db_);
+  EXPECT_TRUE(none.Execute(&command));
+  CADORecordset rows(&db_);
+  ASSERT_TRUE(rows.Open("select id from t", 1));
+  EXPECT_EQ(rows.GetRecordCount(), 1u);
+}
+
+TEST_P(Command, IndexOutOfRangeGivesAFreshParameter) {
+  CADOCommand command(&db_, "select 1", adCmdText);
+  TraceCapture traces;
+  CADOParameter fresh = command[5L];
+  EXPECT_TRUE(StartsWith(traces.text(), "Warning: operator [] 方法发生异常. 错误信息: "));
+  EXPECT_TRUE(fresh.GetParameter() != nullptr);  // made by ProgID, attached to nothing
+  EXPECT_TRUE(command.GetParamter(5L) == nullptr);
+}
+
+TEST_P(Command, RecordsetExecuteReportsFailuresAsTheRecordset) {
+  RecordedDesktop desktop;
+  CADOCommand command(&db_, "select * from nowhere", adCmdText);
+  CADORecordset rows(&db_);
+  EXPECT_FALSE(rows.Execute(&command));
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_TRUE(StartsWith(desktop.Boxes()[0].text, "CADORecordset Error"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Providers, Command, ::testing::ValuesIn(ado2test::Providers()),
+                         ado2test::ProviderName);
+
+TEST(Parameter, DefaultConstructorWithoutComShowsTheBox) {
+  RecordedDesktop desktop;
+  TraceCapture traces;
+  CADOParameter parameter;  // no CoInitialize on this thread
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_EQ(desktop.Boxes()[0].text, "Parameter 对象创建失败! 请确认是否初始化了Com环境.");
+  EXPECT_TRUE(parameter.GetParameter() == nullptr);
+  EXPECT_NE(traces.text().find("Assertion failed: "), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,528 @@
+// CADORecordset over every provider of Ado2TestSupport: the stratum dialog's path (query with
+// option 1, count, walk, text reads), the open options and their reports, GetRecordCount's walk
+// when the provider answers -1, navigation letting ADO's COM error through, field text of every
+// type a provider yields, display text and the disconnection box, writes (NULL for empty text,
+// no 16-bit truncation), SetValueString's refusals, field info, chunks and the bitmap form,
+// finding, filtering, editing and XML persistence.
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "ADODataBase.h"
+#include "ADORecordset.h"
+#include "Ado2TestSupport.h"
+#include "kpado.h"
+
+namespace {
+
+using ado2test::RecordedDesktop;
+using ado2test::StartsWith;
+using ado2test::TestProvider;
+using ado2test::TraceCapture;
+
+const char kScript[] =
+    "create table dcmc(dcmc varchar(40), dcdm varchar(10), dcbm integer);"
+    "insert into dcmc values('二叠系', 'P', 3);"
+    "insert into dcmc values('第四系', 'Q', 1);"
+    "insert into dcmc values('无', '-', 2);"
+    "create table kinds(tiny tinyint, small smallint, i integer, big bigint, ubig unsigned big int,"
+    " ui unsigned int, f4 float4, d double, num numeric(10,2), money money, flag boolean, ts datetime,"
+    " nul varchar(10), s varchar(10));"
+    "insert into kinds values(200, -32768, 70000, 9000000000, 9223372036854775807, 4000000000, 2.25, 0.5,"
+    " 123.45, 4.5, 1, '2026-03-19 13:30:05', null, '第四系');"
+    "create table blobs(id integer primary key, data blob, txt text);"
+    "insert into blobs values(1, null, null)";
+
+// Opens the database once per test; CoInitialize keeps objects alive past the database object.
+class Recordset : public ::testing::TestWithParam<TestProvider> {
+ protected:
+  void SetUp() override {
+    ::CoInitialize(nullptr);
+    cs_ = GetParam().create(kScript, ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ASSERT_TRUE(db_.Open(cs_.c_str(), "", ""));
+  }
+  void TearDown() override { ::CoUninitialize(); }
+
+  std::string cs_;
+  CADODataBase db_;
+};
+
+// A recordset that adopts what Connection.Execute answers: server-side and forward-only, the
+// way to meet a provider that cannot tell its record count.
+class ServerSideRecordset : public CADORecordset {
+ public:
+  ServerSideRecordset(CADODataBase* db, const char* sql) : CADORecordset(db) {
+    _RecordsetPtr rows = db->Execute(sql, adCmdText);
+    m_pRecordset = rows;
+  }
+};
+
+TEST_P(Recordset, StratumDialogPathReadsNamesInCodeOrder) {
+  RecordedDesktop desktop;
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from dcmc order by dcbm", 1));
+  EXPECT_TRUE(records.IsOpen());
+  EXPECT_EQ(records.GetCursorType(), (long)adOpenStatic);
+  EXPECT_EQ(records.GetCursorLocation(), (long)adUseClient);
+  ASSERT_EQ(records.GetRecordCount(), 3u);
+  records.MoveFirst();
+  std::vector<std::string> names, codes;
+  for (DWORD i = 0; i < 3; ++i) {
+    CString name = "x", code = "x";
+    ASSERT_TRUE(records.GetFieldValue("dcmc", name, ""));
+    ASSERT_TRUE(records.GetFieldValue("dcdm", code, ""));
+    names.push_back((LPCTSTR)name);
+    codes.push_back((LPCTSTR)code);
+    records.MoveNext();
+  }
+  EXPECT_TRUE(records.IsEOF());
+  EXPECT_EQ(names, (std::vector<std::string>{"第四系", "无", "二叠系"}));
+  EXPECT_EQ(codes, (std::vector<std::string>{"Q", "-", "P"}));
+  records.Close();
+  EXPECT_FALSE(records.IsOpen());
+  EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_P(Recordset, UnknownOpenOptionIsTracedAndAdoIsNotCalled) {
+  RecordedDesktop desktop;
+  TraceCapture traces;
+  CADORecordset records(&db_);
+  EXPECT_FALSE(records.Open("select * from dcmc", 7));
+  EXPECT_EQ(traces.text(), "Unknown parameter. 7");
+  EXPECT_FALSE(records.IsOpen());
+  EXPECT_EQ(records.GetCursorType(), (long)adOpenForwardOnly);  // not even the cursor was set
+  EXPECT_TRUE(desktop.Boxes().empty());
+}
+
+TEST_P(Recordset, FailedOpenShowsTheRecordsetReport) {
+  RecordedDesktop desktop;
+  CADORecordset records(&db_);
+  EXPECT_FALSE(records.Open("select * from nowhere", 1));
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_TRUE(StartsWith(desktop.Boxes()[0].text, "CADORecordset Error"));
+  EXPECT_EQ((LPCTSTR)records.GetLastErrorString(),
+            "Query = select * from nowhere\n" + desktop.Boxes()[0].text);
+}
+
+TEST_P(Recordset, TableOptionOpensTheWholeTable) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("dcmc", 2));
+  EXPECT_EQ(records.GetRecordCount(), 3u);
+  EXPECT_EQ(records.GetFieldCount(), 3);
+  EXPECT_STREQ((LPCTSTR)records.GetFieldName(2), "dcbm");
+}
+
+TEST_P(Recordset, StoredProcedureOptionNeedsAProviderWithProcedures) {
+  if (GetParam().hasStoredProcedures) GTEST_SKIP() << "covered by the command tests of this provider";
+  // SQLite has no stored procedures: ADO reports the failure, the layer shows its report.
+  RecordedDesktop desktop;
+  CADORecordset records(&db_);
+  EXPECT_FALSE(records.Open("no_such_procedure", 3));
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_TRUE(StartsWith(desktop.Boxes()[0].text, "CADORecordset Error"));
+}
+
+TEST_P(Recordset, RecordCountWalksWhenTheProviderAnswersMinusOne) {
+  ServerSideRecordset records(&db_, "select dcmc from dcmc order by dcbm");
+  ASSERT_EQ(records.GetRecordset()->GetRecordCount(), -1);
+  EXPECT_EQ(records.GetRecordCount(), 3u);
+  CString first;
+  ASSERT_TRUE(records.GetFieldValue("dcmc", first, ""));
+  EXPECT_STREQ((LPCTSTR)first, "第四系");  // left on the first row
+
+  ServerSideRecordset empty(&db_, "select dcmc from dcmc where dcbm > 100");
+  EXPECT_EQ(empty.GetRecordCount(), 0u);
+  EXPECT_TRUE(empty.IsEOF());
+}
+
+TEST_P(Recordset, NavigationLetsTheComErrorThrough) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from dcmc", 1));
+  records.MoveFirst();
+  KpAdoSetFault(1);  // the next Move fails as a dropped link does
+  EXPECT_THROW(records.MoveNext(), _com_error);
+  KpAdoSetFault(0);
+}
+
+struct KindCase {
+  const char* field;
+  const char* text;
+};
+
+TEST_P(Recordset, GetFieldValueTextOfEveryProviderType) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from kinds", 1));
+  const KindCase cases[] = {{"tiny", "200"},
+                            {"small", "-32768"},
+                            {"i", "70000"},
+                            {"big", "9000000000"},
+                            {"ubig", "9223372036854775807"},
+                            {"ui", "4000000000"},
+                            {"f4", "2.25"},
+                            {"d", "0.5"},
+                            {"flag", "T"},
+                            {"ts", "2026-03-19 13:30:05"},
+                            {"nul", ""},
+                            {"s", "第四系"}};
+  for (const KindCase& c : cases) {
+    CString text = "sentinel";
+    EXPECT_TRUE(records.GetFieldValue(c.field, text, "")) << c.field;
+    EXPECT_STREQ((LPCTSTR)text, c.text) << c.field;
+  }
+  CString money = "sentinel";
+  EXPECT_FALSE(records.GetFieldValue("money", money, ""));  // VT_CY has no text rule here
+  EXPECT_STREQ((LPCTSTR)money, "");
+  CString number;
+  ASSERT_TRUE(records.GetFieldValue("num", number, ""));
+  EXPECT_EQ(std::atof(number), 123.45);
+}
+
+TEST_P(Recordset, TypedReadsByNameAndIndex) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from kinds", 1));
+  int i = 0;
+  EXPECT_TRUE(records.GetFieldValue("i", i));
+  EXPECT_EQ(i, 70000);
+  long l = 0;
+  EXPECT_TRUE(records.GetFieldValue(2, l));
+  EXPECT_EQ(l, 70000);
+  unsigned long ul = 0;
+  EXPECT_TRUE(records.GetFieldValue("ui", ul));
+  EXPECT_EQ(ul, 4000000000ul);
+  EXPECT_FALSE(records.GetFieldValue("big", l));  // VT_I8: not a 32-bit type
+  double d = 0;
+  EXPECT_TRUE(records.GetFieldValue("big", d));
+  EXPECT_EQ(d, 9000000000.0);
+  bool flag = false;
+  EXPECT_TRUE(records.GetFieldValue("flag", flag));
+  EXPECT_TRUE(flag);
+  COleDateTime ts;
+  EXPECT_TRUE(records.GetFieldValue("ts", ts));
+  EXPECT_STREQ((LPCTSTR)ts.Format("%Y-%m-%d %H:%M:%S"), "2026-03-19 13:30:05");
+  COleCurrency money;
+  EXPECT_TRUE(records.GetFieldValue("money", money));
+  EXPECT_EQ(money.m_cur.int64, 45000);
+  COleDateTime none;
+  EXPECT_TRUE(records.GetFieldValue("nul", none));
+  EXPECT_EQ(none.GetStatus(), COleDateTime::null);
+  EXPECT_TRUE(records.IsFieldNull("nul"));
+  EXPECT_TRUE(records.IsFieldEmpty("nul"));
+  EXPECT_FALSE(records.IsFieldNull("s"));
+}
+
+TEST_P(Recordset, BadFieldNameGoesToTheReport) {
+  RecordedDesktop desktop;
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from dcmc", 1));
+  CString text = "kept";
+  EXPECT_FALSE(records.GetFieldValue("no_such_field", text, ""));
+  EXPECT_STREQ((LPCTSTR)text, "kept");
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_TRUE(StartsWith(desktop.Boxes()[0].text, "CADORecordset Error"));
+}
+
+TEST_P(Recordset, ValueStringOnAClosedRecordsetShowsTheDisconnectionBoxOnce) {
+  RecordedDesktop desktop;
+  TraceCapture traces;
+  CADORecordset records(&db_);
+  CString text = "kept";
+  EXPECT_FALSE(records.GetValueString(text, "dcmc"));
+  EXPECT_STREQ((LPCTSTR)text, "kept");
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_EQ(desktop.Boxes()[0].text, "数据库可能已经断开,\r\n请重新连接、然后重试.");
+  EXPECT_EQ(desktop.Boxes()[0].caption, "提示");
+  EXPECT_EQ(desktop.Boxes()[0].type, (UINT)(MB_OK | MB_ICONINFORMATION));
+  EXPECT_FALSE(records.SetValueString("x", "dcmc"));
+  EXPECT_EQ(desktop.Boxes().size(), 2u);
+}
+
+TEST_P(Recordset, ValueStringDisplaysAndStopsAtEof) {
+  TraceCapture traces;
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from kinds", 1));
+  CString text;
+  ASSERT_TRUE(records.GetValueString(text, "big"));
+  EXPECT_STREQ((LPCTSTR)text, "9000000000");
+  ASSERT_TRUE(records.GetValueString(text, "d"));
+  EXPECT_STREQ((LPCTSTR)text, "0.50000000");
+  ASSERT_TRUE(records.GetValueString(text, "flag"));
+  EXPECT_STREQ((LPCTSTR)text, "TRUE");
+  EXPECT_FALSE(records.GetValueString(text, "no_such_field"));
+  EXPECT_TRUE(StartsWith(traces.text(), ":( 字段访问失败: "));
+  records.MoveNext();
+  EXPECT_FALSE(records.GetValueString(text, "s"));
+}
+
+TEST_P(Recordset, EmptyTextWritesNullAndIntsAreNotTruncated) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from dcmc order by dcbm", 1));
+  ASSERT_TRUE(records.SetFieldValue("dcmc", CString("")));
+  ASSERT_TRUE(records.SetFieldValue("dcbm", 70000));
+  ASSERT_TRUE(records.SetFieldValue("dcdm", "QX"));  // a text literal is text, not bool
+  ASSERT_TRUE(records.Update());
+  CADORecordset check(&db_);
+  ASSERT_TRUE(check.Open("select * from dcmc where dcdm = 'QX'", 1));
+  ASSERT_EQ(check.GetRecordCount(), 1u);
+  EXPECT_TRUE(check.IsFieldNull("dcmc"));
+  int code = 0;
+  ASSERT_TRUE(check.GetFieldValue("dcbm", code));
+  EXPECT_EQ(code, 70000);
+}
+
+TEST_P(Recordset, SetValueStringRefusesWhatDoesNotParseOrFit) {
+  TraceCapture traces;
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from kinds", 1));
+  EXPECT_FALSE(records.SetValueString("12abc", "i"));
+  EXPECT_FALSE(records.SetValueString("99999999999", "i"));  // beyond adInteger
+  EXPECT_FALSE(records.SetValueString("300", "tiny"));
+  EXPECT_FALSE(records.SetValueString("-1", "ubig"));
+  int i = 0;
+  records.GetFieldValue("i", i);
+  EXPECT_EQ(i, 70000);                                         // unchanged
+  EXPECT_TRUE(records.SetValueString("9000000001  ", "big"));  // parsed at 64 bits
+  EXPECT_TRUE(records.SetValueString("false", "flag"));
+  EXPECT_TRUE(records.SetValueString("NULL", "s"));
+  EXPECT_TRUE(records.SetValueString("2020-01-02 03:04:05", "ts"));
+  ASSERT_TRUE(records.Update());
+  CString text;
+  records.GetFieldValue("big", text, "");
+  EXPECT_STREQ((LPCTSTR)text, "9000000001");
+  records.GetFieldValue("flag", text, "");
+  EXPECT_STREQ((LPCTSTR)text, "F");
+  EXPECT_TRUE(records.IsFieldNull("s"));
+  records.GetFieldValue("ts", text, "");
+  EXPECT_STREQ((LPCTSTR)text, "2020-01-02 03:04:05");
+  EXPECT_EQ(traces.text(), "");
+}
+
+TEST_P(Recordset, CheckedReadsShowTheMismatchAndReadAnyway) {
+  RecordedDesktop desktop;
+  TraceCapture traces;
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from kinds", 1));
+  short small = 0;
+  EXPECT_TRUE(records.GetCollectValue("small", small));
+  EXPECT_EQ(small, -32768);
+  EXPECT_TRUE(desktop.Boxes().empty());
+  int i = 0;
+  EXPECT_TRUE(records.GetCollectValue("tiny", i));  // adUnsignedTinyInt, not adInteger
+  EXPECT_EQ(i, 200);
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_EQ(desktop.Boxes()[0].text, "你要读取的字段与变量的数据类型不符");
+  EXPECT_EQ(desktop.Boxes()[0].type, (UINT)MB_OK);
+  EXPECT_NE(traces.text().find("Assertion failed: "), std::string::npos);
+}
+
+TEST_P(Recordset, CheckedBigIntReadRefusesValuesBeyondThirtyTwoBits) {
+  TraceCapture traces;
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from kinds", 1));
+  long big = 5;
+  EXPECT_FALSE(records.GetCollectValue("big", big));
+  EXPECT_EQ(big, 5);
+  EXPECT_TRUE(
+      StartsWith(traces.text(), "Warning: GetCollectValue 方法发生异常. 错误信息: Out of present range."));
+}
+
+TEST_P(Recordset, CheckedWritesOfBoolDateAndCurrencyTraceTheMismatch) {
+  RecordedDesktop desktop;
+  TraceCapture traces;
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from kinds", 1));
+  EXPECT_TRUE(records.PutCollectValue("flag", true));
+  EXPECT_EQ(traces.text(), "");
+  EXPECT_TRUE(records.PutCollectValue("i", true));  // adInteger: traced, written anyway
+  EXPECT_TRUE(StartsWith(traces.text(), "Warning: 你要存贮的字段与变量的数据类型不符; 文件: "));
+  EXPECT_TRUE(desktop.Boxes().empty());
+  EXPECT_TRUE(records.PutCollectValue("s", 5.5));  // the first group shows its box
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_EQ(desktop.Boxes()[0].text, "你要存储的字段与变量的数据类型不符");
+  bool flag = false;
+  EXPECT_TRUE(records.GetCollectValue("flag", flag));
+  EXPECT_TRUE(flag);
+}
+
+TEST_P(Recordset, FieldInfoCutsLongNamesAtACharacterBoundary) {
+  ASSERT_TRUE(
+      db_.Execute("create table names(\"地层名称地层名称地层名称地层名称地层名称\" integer,"
+                  " \"abcdefghijabcdefghijabcdefghijabcdefghij\" varchar(12))"));
+  ASSERT_TRUE(db_.Execute("insert into names values(1, 'x')"));
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from names", 1));
+  CADOFieldInfo info;
+  std::memset(&info, 0x5e, sizeof info);
+  ASSERT_TRUE(records.GetFieldInfo(0, &info));
+  EXPECT_STREQ(info.m_strName, "地层名称地层名称地层名称地层");  // 28 bytes: a 15th character would not fit
+  EXPECT_EQ(info.m_nType, adInteger);
+  EXPECT_EQ(info.m_lDefinedSize, 4);
+  EXPECT_EQ(info.m_nOrdinalPosition, 0);  // the rest stays zero
+  ASSERT_TRUE(records.GetFieldInfo("abcdefghijabcdefghijabcdefghijabcdefghij", &info));
+  EXPECT_STREQ(info.m_strName, "abcdefghijabcdefghijabcdefghi");  // 29 bytes and the NUL
+  EXPECT_EQ(info.m_nType, adVarChar);
+  EXPECT_EQ(info.m_lDefinedSize, 12);
+  EXPECT_EQ(info.m_lSize, 1);
+}
+
+TEST_P(Recordset, FindFilterSortAndBookmarks) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from dcmc order by dcbm", 1));
+  ASSERT_TRUE(records.FindFirst("dcdm = 'P'"));
+  CString name;
+  records.GetFieldValue("dcmc", name, "");
+  EXPECT_STREQ((LPCTSTR)name, "二叠系");
+  EXPECT_FALSE(records.FindNext());
+  TraceCapture traces;
+  EXPECT_FALSE(records.Find("dcdm = 'P'", 0));
+  EXPECT_EQ(traces.text(), "Unknown parameter. 0");
+  records.MoveFirst();
+  records.GetBookmark();
+  records.MoveLast();
+  EXPECT_TRUE(records.SetBookmark());
+  records.GetFieldValue("dcmc", name, "");
+  EXPECT_STREQ((LPCTSTR)name, "第四系");
+  ASSERT_TRUE(records.SetFilter("dcbm > 1"));
+  EXPECT_EQ(records.GetRecordCount(), 2u);
+  ASSERT_TRUE(records.SetFilter(""));
+  ASSERT_TRUE(records.SetSort("dcbm DESC"));
+  records.MoveFirst();
+  records.GetFieldValue("dcmc", name, "");
+  EXPECT_STREQ((LPCTSTR)name, "二叠系");
+  EXPECT_STREQ((LPCTSTR)records.GetString(",", ";", "", 1), "二叠系,P,3;");
+}
+
+TEST_P(Recordset, AddNewUpdateAndDelete) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from dcmc", 1));
+  ASSERT_TRUE(records.AddNew());
+  EXPECT_EQ(records.GetEditStatus(), CADORecordset::dbEditNew);
+  records.SetFieldValue("dcmc", "白垩系");
+  records.SetFieldValue("dcdm", "K");
+  records.SetFieldValue("dcbm", 4L);
+  ASSERT_TRUE(records.Update());
+  EXPECT_EQ(records.GetEditStatus(), CADORecordset::dbEditNone);
+  ASSERT_TRUE(records.Requery());
+  EXPECT_EQ(records.GetRecordCount(), 4u);
+  ASSERT_TRUE(records.FindFirst("dcdm = 'K'"));
+  ASSERT_TRUE(records.Delete());
+  ASSERT_TRUE(records.Requery());
+  EXPECT_EQ(records.GetRecordCount(), 3u);
+}
+
+TEST_P(Recordset, SavesAndLoadsTheXmlFormat) {
+  std::string file = ado2test::TempDir() + "/" + GetParam().name + "-dcmc.xml";
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from dcmc order by dcbm", 1));
+  ASSERT_TRUE(records.Save(file.c_str()));
+  CADORecordset loaded(&db_);
+  ASSERT_TRUE(loaded.Load(file.c_str()));
+  EXPECT_EQ(loaded.GetRecordCount(), 3u);
+  CString name;
+  loaded.MoveFirst();
+  loaded.GetFieldValue("dcmc", name, "");
+  EXPECT_STREQ((LPCTSTR)name, "第四系");
+  TraceCapture traces;
+  CADORecordset missing(&db_);
+  EXPECT_FALSE(missing.Load((file + ".none").c_str()));
+  EXPECT_TRUE(StartsWith(traces.text(), "Warning: Load 发生异常. 错误信息: "));
+}
+
+// A 2 x 2, 24-bit BMP file image: 14-byte file header, 40-byte information header, two rows
+// of 8 bytes (6 pixel bytes padded to 4).
+std::vector<BYTE> SmallBmp() {
+  std::vector<BYTE> bmp(14 + 40 + 16, 0);
+  auto put32 = [&](size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) bmp[at + k] = static_cast<BYTE>(v >> (8 * k));
+  };
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put32(2, static_cast<uint32_t>(bmp.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, 2);  // width
+  put32(22, 2);  // height
+  bmp[26] = 1;   // planes
+  bmp[28] = 24;  // bits per pixel
+  for (size_t k = 54; k < bmp.size(); ++k) bmp[k] = static_cast<BYTE>(k);
+  return bmp;
+}
+
+TEST_P(Recordset, ChunksRoundTripAndNullReadsAsNoBytes) {
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from blobs", 1));
+  CString text = "kept";
+  EXPECT_TRUE(records.GetChunk("data", text));  // NULL: no bytes
+  EXPECT_STREQ((LPCTSTR)text, "kept");
+  BYTE bytes[5] = {1, 2, 0, 4, 5};
+  ASSERT_TRUE(records.AppendChunk("data", bytes, 5));
+  ASSERT_TRUE(records.Update());
+  ASSERT_TRUE(records.Requery());
+  EXPECT_EQ(records.GetFieldActualSize("data"), 5);
+  BYTE out[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+  ASSERT_TRUE(records.GetChunk("data", out));
+  EXPECT_EQ(std::memcmp(out, bytes, 5), 0);
+  EXPECT_EQ(out[5], 9);  // no more than the data
+}
+
+TEST_P(Recordset, AppendChunkFromAFileAppendsAllOrNothing) {
+  std::string file = ado2test::TempDir() + "/" + GetParam().name + "-chunk.bin";
+  std::ofstream(file, std::ios::binary) << "file-bytes";
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from blobs", 1));
+  EXPECT_FALSE(records.AppendChunk("data", (file + ".missing").c_str()));
+  EXPECT_FALSE(records.AppendChunk("id", file.c_str()));  // not a long field
+  ASSERT_TRUE(records.AppendChunk("data", file.c_str()));
+  ASSERT_TRUE(records.Update());
+  ASSERT_TRUE(records.Requery());
+  CString text;
+  ASSERT_TRUE(records.GetChunk("data", text));
+  EXPECT_STREQ((LPCTSTR)text, "file-bytes");
+}
+
+// Stores image in blobs.data of the one row, through a recordset of its own.
+void StoreImage(CADODataBase* db, const std::vector<BYTE>& image) {
+  CADORecordset writer(db);
+  ASSERT_TRUE(writer.Open("select * from blobs", 1));
+  ASSERT_TRUE(writer.SetFieldNull("data"));
+  ASSERT_TRUE(writer.AppendChunk("data", const_cast<BYTE*>(image.data()), static_cast<UINT>(image.size())));
+  ASSERT_TRUE(writer.Update());
+}
+
+TEST_P(Recordset, BitmapChunkBecomesACBitmapOnlyWhenTheImageIsWhole) {
+  std::vector<BYTE> bmp = SmallBmp();
+  StoreImage(&db_, bmp);
+  CADORecordset records(&db_);
+  ASSERT_TRUE(records.Open("select * from blobs", 1));
+  CBitmap bitmap;
+  ASSERT_TRUE(records.GetChunk("data", bitmap));
+  EXPECT_NE(bitmap.GetSafeHandle(), nullptr);
+  BITMAP info;
+  ASSERT_NE(::GetObject(bitmap.GetSafeHandle(), sizeof info, &info), 0);
+  EXPECT_EQ(info.bmWidth, 2);
+  EXPECT_EQ(info.bmHeight, 2);
+
+  // Pixel bits that run past the data, a header larger than the data, a wrong signature, and
+  // fewer bytes than a file header.
+  std::vector<std::vector<BYTE>> bad(4, bmp);
+  bad[0].resize(bmp.size() - 1);
+  bad[1][14] = 200;
+  bad[2][0] = 'X';
+  bad[3].resize(13);
+  for (const std::vector<BYTE>& image : bad) {
+    StoreImage(&db_, image);
+    CADORecordset reader(&db_);
+    ASSERT_TRUE(reader.Open("select * from blobs", 1));
+    CBitmap untouched;
+    EXPECT_FALSE(reader.GetChunk("data", untouched));
+    EXPECT_EQ(untouched.GetSafeHandle(), nullptr);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Providers, Recordset, ::testing::ValuesIn(ado2test::Providers()),
+                         ado2test::ProviderName);
+
+}  // namespace
