@@ -1,0 +1,23 @@
+// The command line of sectionhost:
+//   sectionhost --map MAP.geojson --script SCRIPT [--plugin LIB]... [--config-dir DIR]
+//               [--out OUT.geojson] [--svg OUT.svg] [--calls FILE]
+//   sectionhost --self-check [--map MAP.geojson]
+//   sectionhost --help
+#pragma once
+#include <string>
+#include <vector>
+
+namespace sectionhost {
+
+struct HostOptions {
+  std::string map, script, configDir, out, svg, calls;
+  std::vector<std::string> plugins;
+  bool help = false;
+  bool selfCheck = false;
+
+  // False with a reason for an unknown option, a missing value or a missing --map/--script.
+  static bool Parse(int argc, const char* const* argv, HostOptions* options, std::string* error);
+  static const char* Usage();
+};
+
+}  // namespace sectionhost

@@ -1,0 +1,168 @@
+// Loading a map into the kernel and reading it back; see KernelMap.h. The property codes are
+// those of host/zvkernel.h (docs/hostlibs.md): 1027 sets node points, 1001 explicit line
+// points, 155/20/145/147 a stratum's samples, scale and values; reads use 4/27, 0/1, 156/1155,
+// 1020, 1145/1147. The stratum code lives in the attribute record (GBK, up to its NUL).
+#include "KernelMap.h"
+
+#include <winnls.h>
+
+#include <cstring>
+
+namespace sectionhost {
+
+namespace {
+
+std::vector<Point3D> ReadPoints(ZvHandle object, int countProperty, int pointsProperty, bool passCount) {
+  int32_t count = 0;
+  ObjectProperty(object, countProperty, &count, 0);
+  std::vector<Point3D> points(count > 0 ? count : 0);
+  if (!points.empty()) ObjectProperty(object, pointsProperty, points.data(), passCount ? count : 0);
+  return points;
+}
+
+}  // namespace
+
+KernelMap::~KernelMap() {
+  Clear();
+}
+
+void KernelMap::Clear() {
+  if (store_) ZvDestroyStore(store_);
+  store_ = 0;
+  loaded_ = MapData();
+  inputIndex_.clear();
+  hostTypes_.clear();
+}
+
+bool KernelMap::Load(const MapData& data, std::string* error) {
+  Clear();
+  store_ = ZvCreateStore();
+  if (!store_) {
+    if (error) *error = "the kernel could not create an entity store";
+    return false;
+  }
+  loaded_ = data;
+  for (size_t i = 0; i < data.entities.size(); ++i) {
+    if (!LoadEntity(data.entities[i], error)) {
+      Clear();
+      return false;
+    }
+    inputIndex_[data.entities[i].id] = i;
+  }
+  return true;
+}
+
+bool KernelMap::LoadEntity(const MapEntity& e, std::string* error) {
+  std::string what = "entity " + std::to_string(e.id);
+  if (e.id <= 0) {
+    if (error) *error = what + ": entity ids must be positive";
+    return false;
+  }
+  bool kernelKind = IsCurveType(e.type) || e.type == EntitySectionStratum;
+  ZvHandle object = CreateObject(kernelKind ? e.type : ZvKindCurve14);
+  if (!object) {
+    if (error) *error = what + ": the kernel could not create an object of kind " + std::to_string(e.type);
+    return false;
+  }
+  if (IsCurveType(e.type)) {
+    std::vector<Point3D> nodes = e.nodes;
+    ObjectProperty(object, ZvPropSetNodePoints, nodes.empty() ? nullptr : nodes.data(),
+                   static_cast<int>(nodes.size()));
+    if (e.explicitLinePoints) {
+      std::vector<Point3D> line = e.linePoints;
+      // An empty explicit list still needs a non-null buffer: null means "derive them".
+      Point3D none;
+      ObjectProperty(object, ZvPropSetLinePoints, line.empty() ? &none : line.data(),
+                     static_cast<int>(line.size()));
+    }
+  } else if (e.type == EntitySectionStratum) {
+    std::vector<StratumSample> samples = e.samples;
+    ObjectProperty(object, ZvPropSamples, samples.empty() ? nullptr : samples.data(),
+                   static_cast<int>(samples.size()));
+    int32_t v145 = e.value145, v147 = e.value147;
+    ObjectProperty(object, ZvPropStratum145, &v145, 0);
+    ObjectProperty(object, ZvPropStratum147, &v147, 0);
+    if (e.hasScale) {
+      double scale = e.scale;
+      ObjectProperty(object, ZvPropScale, &scale, 0);
+    }
+    EntityAttributes attributes;
+    GetAttributes(object, &attributes);
+    std::string code = kp::Utf8ToGbk(e.code);
+    std::memset(attributes.code, 0, sizeof attributes.code);
+    std::memcpy(attributes.code, code.data(), std::min(code.size(), sizeof attributes.code - 1));
+    SetAttributes(object, &attributes);
+  } else {
+    hostTypes_[e.id] = e.type;
+  }
+  SetObjectFlags(object, e.deleted ? 1 : 0);
+  if (!ZvStoreInsertWithId(store_, object, e.id)) {
+    ZvReleaseObject(object);
+    if (error) *error = what + ": the store refused the id";
+    return false;
+  }
+  return true;
+}
+
+ZvHandle KernelMap::Handle(int32_t id) const {
+  return store_ ? ZvStoreLookup(store_, id) : 0;
+}
+
+int KernelMap::EntityType(int32_t id) const {
+  ZvHandle object = Handle(id);
+  if (!object) return 0;
+  auto it = hostTypes_.find(id);
+  return it != hostTypes_.end() ? it->second : ZvObjectKind(object);
+}
+
+MapEntity KernelMap::ReadEntity(int32_t id) const {
+  MapEntity e;
+  auto input = inputIndex_.find(id);
+  if (input != inputIndex_.end()) e = loaded_.entities[input->second];
+  e.id = id;
+  e.type = EntityType(id);
+  ZvHandle object = Handle(id);
+  e.deleted = (GetObjectFlags(object) & 1) != 0;
+  if (IsCurveType(e.type)) {
+    e.nodes = ReadPoints(object, ZvPropNodePointCount, ZvPropNodePoints, true);
+    e.linePoints = ReadPoints(object, ZvPropLinePointCount, ZvPropLinePoints, false);
+  } else if (e.type == EntitySectionStratum) {
+    int32_t count = 0;
+    ObjectProperty(object, ZvPropSampleCount, &count, 0);
+    e.samples.assign(count > 0 ? count : 0, StratumSample());
+    if (!e.samples.empty()) ObjectProperty(object, ZvPropSamplesOut, e.samples.data(), count);
+    ObjectProperty(object, ZvPropScaleOut, &e.scale, 0);
+    e.hasScale = true;
+    ObjectProperty(object, ZvPropStratum145Out, &e.value145, 0);
+    ObjectProperty(object, ZvPropStratum147Out, &e.value147, 0);
+    EntityAttributes attributes;
+    GetAttributes(object, &attributes);
+    e.code = kp::GbkToUtf8(std::string(attributes.code, strnlen(attributes.code, sizeof attributes.code)));
+  }
+  return e;
+}
+
+MapData KernelMap::Read() const {
+  MapData data = loaded_;
+  data.entities.clear();
+  if (!store_) return data;
+  int count = ZvStoreEntityCount(store_);
+  std::vector<int32_t> ids(count > 0 ? count : 0);
+  if (!ids.empty()) ids.resize(ZvStoreEntityIds(store_, ids.data(), count));
+  for (int32_t id : ids) data.entities.push_back(ReadEntity(id));
+  return data;
+}
+
+ZvHandle KernelMap::SaveState() const {
+  return store_ ? ZvSaveStoreState(store_) : 0;
+}
+
+bool KernelMap::RestoreState(ZvHandle state) {
+  return store_ && ZvRestoreStoreState(store_, state) != 0;
+}
+
+void KernelMap::ReleaseState(ZvHandle state) {
+  if (state) ZvReleaseStoreState(state);
+}
+
+}  // namespace sectionhost

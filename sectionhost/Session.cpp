@@ -1,0 +1,210 @@
+// The session engine; see Session.h.
+#include "Session.h"
+
+#include <afx.h>
+#include <objbase.h>
+#include <winnls.h>
+
+#include <exception>
+
+#include "IntArrayObject.h"
+#include "MapFile.h"
+#include "host/CVantorObjects.h"
+
+namespace sectionhost {
+
+namespace {
+
+constexpr int kFirstStatus = 1001, kFirstAction = 2001, kFirstUserCommand = 3001;
+constexpr int kEventPick = 0, kEventKey = 7, kEventCommandText = 21;
+
+std::string ExceptionText(CException* e) {
+  char buffer[1024] = {};
+  if (!e->GetErrorMessage(buffer, sizeof buffer)) return "an MFC exception with no message";
+  return kp::GbkToUtf8(buffer);
+}
+
+}  // namespace
+
+Session::Session(Transcript& transcript) : transcript_(transcript) {
+  control_ = new MapControl();
+  control_->SetMap(&map_);
+  control_->SetTranscript(&transcript_);
+}
+
+Session::~Session() {
+  Shutdown();
+}
+
+bool Session::Start(std::string* error) {
+  HRESULT hr = CoInitialize(nullptr);
+  if (FAILED(hr)) {
+    if (error) *error = "CoInitialize failed";
+    return false;
+  }
+  comStarted_ = true;
+  classesRegistered_ = SUCCEEDED(IntArrayObject::Register());
+  wrapper_ = std::make_unique<CVantorObjects>();
+  if (!wrapper_->AttachControl(control_->Window(), control_)) {
+    if (error) *error = "the map control's window could not be attached";
+    return false;
+  }
+  return true;
+}
+
+void Session::Shutdown() {
+  for (auto& plugin : plugins_) plugin->Unload();
+  plugins_.clear();
+  lastLaunched_ = nullptr;
+  if (wrapper_) {
+    wrapper_->DetachControl();
+    wrapper_->Detach();
+    wrapper_.reset();
+  }
+  if (control_) {
+    control_->Close();
+    control_->Release();
+    control_ = nullptr;
+  }
+  if (classesRegistered_) IntArrayObject::Revoke();
+  classesRegistered_ = false;
+  if (comStarted_) CoUninitialize();
+  comStarted_ = false;
+}
+
+bool Session::OpenMap(const std::string& path, std::string* error) {
+  MapData data;
+  return MapFile::Read(path, &data, error) && LoadMap(data, error);
+}
+
+bool Session::LoadMap(const MapData& data, std::string* error) {
+  return map_.Load(data, error);
+}
+
+bool Session::LoadPlugin(const std::string& path, std::vector<std::string>* errors) {
+  std::unique_ptr<Plugin> plugin = Plugin::Load(path, errors);
+  if (!plugin) return false;
+  int index = static_cast<int>(plugins_.size());
+  plugin->status = kFirstStatus + index;
+  plugin->action = kFirstAction + index;
+  plugin->userCommandId = kFirstUserCommand + index;
+  Plugin* p = plugin.get();
+  plugins_.push_back(std::move(plugin));
+  Guarded([&] {
+    p->Exports().AttachVoMap(wrapper_.get());
+    p->Exports().SetVoStatus(p->status);
+    p->Exports().SetVoAction(p->action);
+    p->Exports().SetVoUserCmdID(p->userCommandId);
+  });
+  return true;
+}
+
+bool Session::Guarded(const std::function<void()>& fn) {
+  std::string text;
+  try {
+    fn();
+    return true;
+  } catch (CException* e) {
+    text = ExceptionText(e);
+    e->Delete();
+  } catch (const std::exception& e) {
+    text = e.what();
+  } catch (...) {
+    text = "an unknown exception";
+  }
+  transcript_.Error(text);
+  control_->SetCommandState(0, 0);
+  control_->EndPick();
+  exceptionSeen_ = true;
+  return false;
+}
+
+Plugin* Session::Target() const {
+  for (const auto& p : plugins_) {
+    if (p->status == control_->CommandCode()) return p.get();
+  }
+  if (lastLaunched_) return lastLaunched_;
+  return plugins_.empty() ? nullptr : plugins_.front().get();
+}
+
+bool Session::SendEvent(int code, LPARAM p1, LPARAM p2, std::string* why) {
+  Plugin* target = Target();
+  if (!target) {
+    if (why) *why = "no plug-in is loaded";
+    return false;
+  }
+  Guarded([&] { target->Exports().MouseStatus(code, p1, p2); });
+  return true;
+}
+
+bool Session::Launch(const std::string& utf8Name, std::string* why) {
+  std::string name = kp::Utf8ToGbk(utf8Name);
+  for (const auto& p : plugins_) {
+    if (!p->Matches(name)) continue;
+    lastLaunched_ = p.get();
+    Guarded([&] { p->Exports().LaunchCommand(); });
+    return true;
+  }
+  if (why) *why = "no command is named '" + utf8Name + "'";
+  return false;
+}
+
+bool Session::Pick(const std::vector<int32_t>& ids, std::string* why) {
+  if (!control_->PickInProgress()) {
+    if (why) *why = "no pick is in progress";
+    return false;
+  }
+  IDispatch* list = control_->PickList();
+  if (IntArrayObject* array = IntArrayObject::FromDispatch(list)) {
+    for (int32_t id : ids) array->Append(id);
+  } else {
+    // Another implementation of the array: add through its own Add (DISPID 2).
+    for (int32_t id : ids) {
+      VARIANT arg;
+      VariantInit(&arg);
+      arg.vt = VT_I4;
+      arg.lVal = id;
+      DISPPARAMS params = {&arg, nullptr, 1, 0};
+      list->Invoke(2, GUID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    }
+  }
+  control_->EndPick();
+  return SendEvent(kEventPick, 0, 0, why);
+}
+
+bool Session::Text(const std::string& utf8Text, std::string* why) {
+  Plugin* target = Target();
+  if (!target) {
+    if (why) *why = "no plug-in is loaded";
+    return false;
+  }
+  std::string text = kp::Utf8ToGbk(utf8Text);
+  CString reply;
+  bool ok = Guarded([&] {
+    target->Exports().MouseStatus(kEventCommandText, reinterpret_cast<LPARAM>(text.c_str()),
+                                  reinterpret_cast<LPARAM>(&reply));
+  });
+  if (ok && !reply.IsEmpty()) transcript_.CommandText(static_cast<LPCTSTR>(reply));
+  return true;
+}
+
+bool Session::Key(int32_t code, std::string* why) {
+  return SendEvent(kEventKey, code, 0, why);
+}
+
+bool Session::Event(int32_t code, int32_t p1, int32_t p2, std::string* why) {
+  return SendEvent(code, p1, p2, why);
+}
+
+bool Session::SetStatus(int32_t code, std::string* why) {
+  Plugin* target = lastLaunched_ ? lastLaunched_ : (plugins_.empty() ? nullptr : plugins_.front().get());
+  if (!target) {
+    if (why) *why = "no plug-in is loaded";
+    return false;
+  }
+  target->status = code;
+  Guarded([&] { target->Exports().SetVoStatus(code); });
+  return true;
+}
+
+}  // namespace sectionhost

@@ -1,0 +1,136 @@
+// Map files: GeoJSON read -> write -> read gives the same features; the "map" member's
+// defaults; strata written with code, scale, samples and the band polygon; non-finite numbers
+// as null; malformed maps refused with a reason.
+#include "MapFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace sectionhost {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+const char kSample[] = R"({"type": "FeatureCollection",
+ "map": {"scale": 2000, "scaleUnit": 2, "items": [{"scale": 500, "name": "a"}], "currentItem": 0, "title": "t"},
+ "crs": {"type": "name"},
+ "features": [
+  {"type": "Feature", "id": 7, "properties": {"entityType": 2, "deleted": false, "name": "top"},
+   "geometry": {"type": "LineString", "coordinates": [[0, 10], [5, 11.5, 2], [10, 10]]}},
+  {"type": "Feature", "id": 3, "properties": {"entityType": 3, "linePoints": []},
+   "geometry": {"type": "LineString", "coordinates": [[0, 0]]}},
+  {"type": "Feature", "id": 9, "properties": {"entityType": 40, "deleted": true, "text": "ZK1"},
+   "geometry": {"type": "Point", "coordinates": [4, 4]}, "bbox": [4, 4, 4, 4]}
+ ]})";
+
+TEST(MapFile, ReadsMapMemberAndEntities) {
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(kSample, &map, &error)) << error;
+  EXPECT_TRUE(map.hasScale);
+  EXPECT_EQ(map.MapScale(), 2000.0);
+  EXPECT_EQ(map.scaleUnit, 2.0);
+  ASSERT_EQ(map.itemScales.size(), 1u);
+  EXPECT_EQ(map.itemScales[0], 500.0);
+  ASSERT_EQ(map.entities.size(), 3u);
+  EXPECT_EQ(map.entities[0].id, 7);
+  EXPECT_EQ(map.entities[0].type, 2);
+  ASSERT_EQ(map.entities[0].nodes.size(), 3u);
+  EXPECT_EQ(map.entities[0].nodes[1].z, 2.0);
+  EXPECT_EQ(map.entities[0].nodeHasZ, (std::vector<bool>{false, true, false}));
+  EXPECT_FALSE(map.entities[0].explicitLinePoints);
+  EXPECT_TRUE(map.entities[1].explicitLinePoints);
+  EXPECT_TRUE(map.entities[1].linePoints.empty());
+  EXPECT_TRUE(map.entities[2].deleted);
+}
+
+TEST(MapFile, MissingScaleMeansMinusOneAndScaleUnitOne) {
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(R"({"type": "FeatureCollection", "features": []})", &map, &error)) << error;
+  EXPECT_EQ(map.MapScale(), -1.0);
+  EXPECT_EQ(map.scaleUnit, 1.0);
+  EXPECT_EQ(map.currentItem, 0);
+  ASSERT_TRUE(MapFile::Parse(R"({"type": "FeatureCollection", "map": {"scale": null}, "features": []})", &map,
+                             &error));
+  EXPECT_EQ(map.MapScale(), -1.0);
+}
+
+TEST(MapFile, RoundTripKeepsFeaturesInOrder) {
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(kSample, &map, &error)) << error;
+  std::string written = MapFile::Format(map);
+  MapData again;
+  ASSERT_TRUE(MapFile::Parse(written, &again, &error)) << error;
+  Json a = Json::parse(kSample), b = Json::parse(written);
+  ASSERT_EQ(b["features"].size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    Json fa = a["features"][i], fb = b["features"][i];
+    fa["properties"]["deleted"] = fa["properties"].value("deleted", false);  // always written
+    EXPECT_EQ(fa, fb) << i;
+  }
+  EXPECT_EQ(b["crs"], a["crs"]);
+  EXPECT_EQ(b["map"]["items"][0]["name"], "a");
+  EXPECT_EQ(b["map"]["title"], "t");
+  EXPECT_EQ(MapFile::Format(again), written);
+}
+
+TEST(MapFile, StratumIsWrittenWithSamplesAndBand) {
+  MapData map;
+  MapEntity e;
+  e.id = 12;
+  e.type = EntitySectionStratum;
+  e.code = "K1";
+  e.scale = INFINITY;  // e.g. a division by zero
+  e.hasScale = true;
+  StratumSample s1, s2;
+  s1.point = {0, 1, 0};
+  s1.thickness = 2;
+  s2.point = {4, 3, 0};
+  s2.thickness = 1;
+  e.samples = {s1, s2};
+  map.entities.push_back(e);
+  Json f = Json::parse(MapFile::Format(map))["features"][0];
+  EXPECT_EQ(f["id"], 12);
+  EXPECT_EQ(f["properties"]["entityType"], 27);
+  EXPECT_EQ(f["properties"]["code"], "K1");
+  EXPECT_TRUE(f["properties"]["scale"].is_null());
+  EXPECT_EQ(f["properties"]["samples"][1], Json::parse("[4.0, 3.0, 0.0, 1.0, 0.0, 0.0, 1]"));
+  EXPECT_EQ(f["geometry"]["type"], "Polygon");
+  EXPECT_EQ(f["geometry"]["coordinates"][0], Json::parse("[[0,1],[4,3],[4,4],[0,3],[0,1]]"));
+  MapData back;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(MapFile::Format(map), &back, &error)) << error;
+  ASSERT_EQ(back.entities[0].samples.size(), 2u);
+  EXPECT_EQ(double{back.entities[0].samples[1].thickness}, 1.0);  // packed: copy, do not bind
+  EXPECT_EQ(back.entities[0].code, "K1");
+}
+
+class MalformedMap : public testing::TestWithParam<const char*> {};
+
+TEST_P(MalformedMap, IsRefusedWithAReason) {
+  MapData map;
+  std::string error;
+  EXPECT_FALSE(MapFile::Parse(GetParam(), &map, &error));
+  EXPECT_FALSE(error.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Maps, MalformedMap,
+    testing::Values(
+        "", "[]", R"({"type": "Feature"})", R"({"type": "FeatureCollection"})",
+        R"({"type": "FeatureCollection", "features": [{"properties": {"entityType": 2}}]})",
+        R"({"type": "FeatureCollection", "features": [{"id": 1.5, "properties": {"entityType": 2}}]})",
+        R"({"type": "FeatureCollection", "features": [{"id": "1", "properties": {"entityType": 2}}]})",
+        R"({"type": "FeatureCollection", "features": [{"id": 1, "properties": {}}]})",
+        R"({"type": "FeatureCollection", "features": [{"id": 1, "properties": {"entityType": 2}}]})",
+        R"({"type": "FeatureCollection", "features": [{"id": 1, "properties": {"entityType": 2},
+                        "geometry": {"type": "LineString", "coordinates": [[1]]}}]})",
+        R"({"type": "FeatureCollection", "features": [
+                        {"id": 1, "properties": {"entityType": 40}}, {"id": 1, "properties": {"entityType": 40}}]})",
+        R"({"type": "FeatureCollection", "map": {"scale": "big"}, "features": []})"));
+
+}  // namespace
+}  // namespace sectionhost
