@@ -67,6 +67,15 @@ std::vector<VARIANT> ListOf(const VARIANT& in) {
   }
   return out;
 }
+// An omitted optional argument, as a caller passes it.
+VARIANT MissingArg() {
+  VARIANT m;
+  VariantInit(&m);
+  m.vt = VT_ERROR;
+  m.scode = DISP_E_PARAMNOTFOUND;
+  return m;
+}
+
 void ClearAll(std::vector<VARIANT>& v) {
   for (auto& e : v) VariantClear(&e);
   v.clear();
@@ -369,12 +378,9 @@ void AdoRecordset::AnalyseUpdatability() {
     }
   }
   if (!conn_ && client()) updatable_ = lockType_ != adLockReadOnly;  // persisted: local edits
-  for (auto& c : cols) {
-    bool mine = updatable_ && (!conn_ || (!c.baseTable.empty() && EqualsNoCase(c.baseTable, table_)));
-    if (!conn_) c.baseTable = c.baseTable.empty() ? u"-" : c.baseTable;
-    c.ComputeAttributes(mine);
-    if (!conn_ && c.baseTable == u"-") c.baseTable.clear();
-  }
+  for (auto& c : cols)
+    c.ComputeAttributes(updatable_ &&
+                        (!conn_ || (!c.baseTable.empty() && EqualsNoCase(c.baseTable, table_))));
 }
 
 HRESULT AdoRecordset::FetchServerRow(bool counted) {
@@ -533,6 +539,7 @@ void AdoRecordset::ResetView() {
   if (rows_)
     for (size_t r = 0; r < rows_->RowCount(); ++r)
       if (!rows_->Deleted(r)) view_.push_back((uint32_t)r);
+  if (rows_) purgedAt_ = rows_->Deletions();
   pos_ = 0;
 }
 
@@ -607,7 +614,7 @@ HRESULT AdoRecordset::ApplyView() {
 
 void AdoRecordset::PurgeDeleted(bool& currentWasDeleted) {
   currentWasDeleted = false;
-  if (!client()) return;
+  if (!client() || !rows_ || rows_->Deletions() == purgedAt_) return;  // nothing deleted since
   std::vector<uint32_t> kept;
   long newPos = pos_;
   for (long i = 0; i < (long)view_.size(); ++i) {
@@ -620,17 +627,14 @@ void AdoRecordset::PurgeDeleted(bool& currentWasDeleted) {
   }
   view_.swap(kept);
   pos_ = newPos;
+  purgedAt_ = rows_->Deletions();
 }
 
 HRESULT AdoRecordset::BeforeMove() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
   if (editMode_ == adEditAdd || editMode_ == adEditInProgress) {
-    VARIANT m;
-    VariantInit(&m);
-    m.vt = VT_ERROR;
-    m.scode = DISP_E_PARAMNOTFOUND;
-    hr = raw_Update(m, m);  // moving away saves the pending edit, as ADO does
+    hr = raw_Update(MissingArg(), MissingArg());  // moving away saves the pending edit, as ADO does
     if (FAILED(hr)) return hr;
   }
   chunkField_ = -1;
@@ -782,9 +786,12 @@ HRESULT AdoRecordset::get_RecordCount(LONG* p) {
     *p = -1;
     return S_OK;
   }
-  LONG n = 0;
-  for (uint32_t r : view_)
-    if (!rows_->Deleted(r)) ++n;
+  LONG n = (LONG)view_.size();
+  if (rows_->Deletions() != purgedAt_) {
+    n = 0;
+    for (uint32_t r : view_)
+      if (!rows_->Deleted(r)) ++n;
+  }
   *p = n;
   return S_OK;
 }
@@ -1084,11 +1091,7 @@ HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
   if (FAILED(hr)) return hr;
   if (!updatable_) return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
   if (editMode_ == adEditAdd || editMode_ == adEditInProgress) {
-    VARIANT m;
-    VariantInit(&m);
-    m.vt = VT_ERROR;
-    m.scode = DISP_E_PARAMNOTFOUND;
-    hr = raw_Update(m, m);
+    hr = raw_Update(MissingArg(), MissingArg());
     if (FAILED(hr)) return hr;
   }
   bool wasDeleted;
@@ -1316,11 +1319,7 @@ HRESULT AdoRecordset::raw_UpdateBatch(AffectEnum) {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
   if (editMode_ != adEditNone) {
-    VARIANT m;
-    VariantInit(&m);
-    m.vt = VT_ERROR;
-    m.scode = DISP_E_PARAMNOTFOUND;
-    return raw_Update(m, m);
+    return raw_Update(MissingArg(), MissingArg());
   }
   return S_OK;
 }

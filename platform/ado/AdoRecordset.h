@@ -211,7 +211,8 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   long serverRowNumber_ = 0;
 
   std::vector<uint32_t> view_;
-  long pos_ = 0;  // -1 = BOF, view_.size() = EOF
+  long pos_ = 0;           // -1 = BOF, view_.size() = EOF
+  uint64_t purgedAt_ = 0;  // RowSet::Deletions() when view_ last held no deleted row
 
   EditModeEnum editMode_ = adEditNone;
   std::vector<Cell> edit_;

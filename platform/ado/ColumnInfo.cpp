@@ -261,7 +261,7 @@ void ColumnInfo::ComputeAttributes(bool updatable) {
   if (IsLong()) a |= adFldLong;
   if (primaryKey) a |= adFldKeyColumn;
   if (rowId) a |= adFldRowID;
-  if (updatable && !rowId && !baseTable.empty()) a |= adFldUpdatable;
+  if (updatable && !rowId) a |= adFldUpdatable;
   attributes = a;
 }
 

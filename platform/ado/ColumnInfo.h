@@ -46,7 +46,7 @@ struct ColumnInfo {
   // recordsets built from persisted files). size is DefinedSize when the type takes a length.
   void SetAdoType(int adoType, int32_t size = -1, int prec = -1, int numericScale = -1);
   // Recomputes the attribute bits: nullable/may-be-null, fixed, long, key, rowid, and
-  // adFldUpdatable when updatable is true (else adFldUnknownUpdatable is left off).
+  // adFldUpdatable when the recordset can write this column (never for the rowid).
   void ComputeAttributes(bool updatable);
   bool IsLong() const { return type == 201 || type == 203 || type == 205; }
   bool IsText() const { return vt == VT_BSTR; }

@@ -86,7 +86,12 @@ class RowSet {
   // Stores a copy of value (payload copied into the arena).
   void Set(size_t row, size_t column, const Cell& value) { rows_[row].cells[column] = arena_.Copy(value); }
   bool Deleted(size_t row) const { return rows_[row].deleted; }
-  void MarkDeleted(size_t row) { rows_[row].deleted = true; }
+  void MarkDeleted(size_t row) {
+    rows_[row].deleted = true;
+    ++deletions_;
+  }
+  // Counts MarkDeleted calls, so that views know when they may hold deleted rows.
+  uint64_t Deletions() const { return deletions_; }
   Arena& arena() { return arena_; }
   // Memory held for rows and their cells (for the benchmark's per-row figure).
   size_t BytesUsed() const { return arena_.BytesReserved() + rows_.capacity() * sizeof(Row); }
@@ -99,6 +104,7 @@ class RowSet {
   std::vector<ColumnInfo> columns_;
   std::vector<Row> rows_;
   Arena arena_{256 * 1024};
+  uint64_t deletions_ = 0;
 };
 
 }  // namespace kp::ado

@@ -110,7 +110,6 @@ void SqlAdoMeta(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     default: {
       col.notNull = argc > 1 && sqlite3_value_int(argv[1]) != 0;
       col.primaryKey = argc > 2 && sqlite3_value_int(argv[2]) != 0;
-      col.baseTable = u"t";
       col.ComputeAttributes(true);
       sqlite3_result_int(ctx, col.attributes);
       break;

@@ -2,8 +2,10 @@
 // selection, the documented defaults, transactions, Execute and OpenSchema.
 #include <kpado.h>
 #include <msjro.tlh>
-#include <unistd.h>
 #include <sqlite3.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "AdoTestSupport.h"
 
@@ -274,6 +276,22 @@ TEST_P(AdoTest, JetEngineCompactsSqliteDatabase) {
   EXPECT_NE(jet->raw_CompactDatabase(s, d), S_OK);
   _bstr_t jetSrc(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb");
   EXPECT_EQ(jet->raw_CompactDatabase(jetSrc, d), Ado(adErrFeatureNotAvailable));
+}
+
+}  // namespace kp::ado::test
+
+namespace kp::ado::test {
+
+// Paths arrive as UTF-16 BSTRs and reach the file system as UTF-8: a database whose name is
+// Chinese opens.
+TEST_P(AdoTest, ChineseFileNameOpens) {
+  std::string path = dir_ + "/\xE6\x95\xB0\xE6\x8D\xAE.db";  // 数据.db
+  std::filesystem::copy_file(dir_ + "/test.db", path);
+  _ConnectionPtr c;
+  c.CreateInstance(__uuidof(Connection));
+  EXPECT_EQ(c->Open(_bstr_t(U(("Provider=SQLite;Data Source=" + path).c_str()).c_str()), _bstr_t(u""),
+                    _bstr_t(u""), adConnectUnspecified),
+            S_OK);
 }
 
 }  // namespace kp::ado::test

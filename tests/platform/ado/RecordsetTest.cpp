@@ -527,7 +527,9 @@ TEST_P(AdoTest, ReferenceCountsReachZero) {
 
 // Move with a start bookmark, AbsolutePosition and the documented Move 0 rule.
 TEST_P(AdoTest, MoveRelativeToBookmark) {
-  Exec(u"CREATE TABLE t (v INTEGER); INSERT INTO t VALUES (1); INSERT INTO t VALUES (2); INSERT INTO t VALUES (3)");
+  Exec(
+      u"CREATE TABLE t (v INTEGER); INSERT INTO t VALUES (1); INSERT INTO t VALUES (2); INSERT INTO t VALUES "
+      u"(3)");
   _RecordsetPtr rs = OpenClient(u"SELECT v FROM t ORDER BY v", adLockReadOnly);
   _variant_t first = rs->GetBookmark();
   rs->Move(2, first);
