@@ -10,6 +10,7 @@
 // AddRef, Release and operator-> on a null pointer throw _com_error(E_POINTER); CreateInstance
 // and QueryInterface answer an HRESULT and do not throw.
 #pragma once
+#include <memory>
 #include <type_traits>
 
 #include "comutil.h"
@@ -74,7 +75,7 @@ class _com_ptr_t {
   }
   _com_ptr_t& operator=(const _com_ptr_t& cp) { return operator=(cp.m_pInterface); }
   _com_ptr_t& operator=(_com_ptr_t&& cp) noexcept {
-    if (this != &cp) {
+    if (this != std::addressof(cp)) {
       _Release();
       m_pInterface = cp.m_pInterface;
       cp.m_pInterface = nullptr;

@@ -19,6 +19,8 @@ struct GcvtCase {
   const char* text;
 };
 
+void PrintTo(const GcvtCase& c, std::ostream* os) { *os << c.text; }
+
 class Gcvt : public ::testing::TestWithParam<GcvtCase> {};
 
 TEST_P(Gcvt, WritesTheDocumentedText) {
@@ -61,6 +63,8 @@ struct IntCase {
   const char* ltoa;   // _ltoa of (long)value
   const char* ultoa;  // _ultoa of (unsigned long)value
 };
+
+void PrintTo(const IntCase& c, std::ostream* os) { *os << c.value << " radix " << c.radix; }
 
 class IntToText : public ::testing::TestWithParam<IntCase> {};
 
