@@ -62,7 +62,7 @@ function(kp_gbk target)
 endfunction()
 
 # kp_add_test(name SOURCES file... LIBS lib... [GBK]): a GoogleTest executable whose cases CTest
-# lists one by one (discovered when the tests run, so a build never executes test code).
+# lists one by one (discovered right after the executable is linked).
 function(kp_add_test name)
   cmake_parse_arguments(T "GBK" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -71,6 +71,6 @@ function(kp_add_test name)
   if(T_GBK)
     kp_gbk(${name})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
                        PROPERTIES ENVIRONMENT "KP_SOURCE_DIR=${CMAKE_SOURCE_DIR};KP_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
 endfunction()
