@@ -6,19 +6,22 @@ namespace sectionhost {
 const char* HostOptions::Usage() {
   return "usage: sectionhost --map MAP.geojson --script SCRIPT [--plugin LIB]... [--config-dir DIR]\n"
          "                   [--out OUT.geojson] [--svg OUT.svg] [--calls FILE]\n"
+         "       sectionhost --map MAP.geojson [--plugin LIB]... [--config-dir DIR] [--out OUT.geojson]\n"
          "       sectionhost --self-check [--map MAP.geojson]\n"
          "\n"
          "Loads the command plug-in(s), opens the section map and runs the script's lines as a\n"
-         "person's inputs; the transcript goes to standard output (UTF-8).\n"
+         "person's inputs; the transcript goes to standard output (UTF-8). Without --script the\n"
+         "session is interactive, on the terminal ('help' there lists its commands and keys).\n"
          "\n"
          "  --map FILE         the section map (GeoJSON FeatureCollection, UTF-8)\n"
-         "  --script FILE      the batch script (see below)\n"
+         "  --script FILE      the batch script (see below); without it the session is interactive\n"
          "  --plugin LIB       a command plug-in (shared library with the 13 exports); may repeat.\n"
          "                     The i-th gets status code 1001+i, action 2001+i, user command 3001+i\n"
          "  --config-dir DIR   the directory kpBase names (isoDB.udl is read there); taken as given,\n"
          "                     '/' added when missing. Default: the current directory (kpBase's\n"
          "                     default, which honours the variable KP_CONFIG_DIR)\n"
-         "  --out FILE         writes the map after the script (input features first, in order)\n"
+         "  --out FILE         writes the map after the script (input features first, in order);\n"
+         "                     interactive: where 'save' writes (default: the map file itself)\n"
          "  --svg FILE         draws the section after the script\n"
          "  --calls FILE       writes one line per map-control call with its arguments\n"
          "  --self-check       loads the host's own objects, exercises them and reports OK\n"
@@ -76,8 +79,8 @@ bool HostOptions::Parse(int argc, const char* const* argv, HostOptions* o, std::
     }
   }
   if (o->help || o->selfCheck) return true;
-  if (o->map.empty() || o->script.empty()) {
-    *error = "--map and --script are required";
+  if (o->map.empty()) {
+    *error = "--map is required";
     return false;
   }
   return true;

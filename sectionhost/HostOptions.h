@@ -1,6 +1,7 @@
 // The command line of sectionhost:
 //   sectionhost --map MAP.geojson --script SCRIPT [--plugin LIB]... [--config-dir DIR]
 //               [--out OUT.geojson] [--svg OUT.svg] [--calls FILE]
+//   sectionhost --map MAP.geojson [--plugin LIB]... [...]     (no script: interactive session)
 //   sectionhost --self-check [--map MAP.geojson]
 //   sectionhost --help
 #pragma once
@@ -15,9 +16,11 @@ struct HostOptions {
   bool help = false;
   bool selfCheck = false;
 
-  // False with a reason for an unknown option, a missing value or a missing --map/--script.
+  // False with a reason for an unknown option, a missing value or a missing --map. Without
+  // --script the session is interactive (interactive() is true).
   static bool Parse(int argc, const char* const* argv, HostOptions* options, std::string* error);
   static const char* Usage();
+  bool Interactive() const { return script.empty() && !help && !selfCheck; }
 };
 
 }  // namespace sectionhost

@@ -1,0 +1,493 @@
+// The interactive front end; see TerminalRunner.h. Steps: a UTF-8 locale for the terminal,
+// the session (COM), the map, the plug-ins (one that cannot load is reported and left out),
+// the terminal desktop, then the line loop; at the end the picture (--svg) and the shutdown.
+#include "TerminalRunner.h"
+
+#include <langinfo.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <winnls.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+
+#include "IntArrayObject.h"
+#include "KeyReader.h"
+#include "LineEditor.h"
+#include "MapFile.h"
+#include "PointPicker.h"
+#include "Session.h"
+#include "SvgWriter.h"
+#include "TerminalDesktop.h"
+#include "Transcript.h"
+#include "host/kpBase.h"
+
+extern char** environ;
+
+namespace sectionhost {
+
+namespace {
+
+constexpr int32_t kVirtualKeyEscape = 0x1B;
+const char kPngConverter[] = "rsvg-convert";
+
+// libedit shows wide characters only under a UTF-8 LC_CTYPE; the terminal is taken to be one.
+void UseUtf8Locale() {
+  const char* set = std::setlocale(LC_CTYPE, "");
+  std::string codeset = set ? nl_langinfo(CODESET) : "";
+  if (codeset != "UTF-8") std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+std::string Trim(const std::string& s) {
+  size_t begin = s.find_first_not_of(" \t");
+  if (begin == std::string::npos) return "";
+  size_t end = s.find_last_not_of(" \t");
+  return s.substr(begin, end - begin + 1);
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Six significant digits; values within kZero of 0 (rounding noise of derived points) as 0.
+std::string Number(double value) {
+  constexpr double kZero = 1e-9;
+  if (std::fabs(value) < kZero) value = 0.0;
+  std::ostringstream s;
+  s << std::setprecision(6) << value;
+  return s.str();
+}
+
+// The short command-line name: the part after the last '/'.
+std::string ShortName(const std::string& utf8Name) {
+  size_t slash = utf8Name.rfind('/');
+  return slash == std::string::npos ? utf8Name : utf8Name.substr(slash + 1);
+}
+
+std::string TypeName(int type) {
+  switch (type) {
+    case EntityPolyline:
+      return "polyline";
+    case EntitySmoothCurve:
+      return "smooth curve";
+    case EntityCurve14:
+      return "curve";
+    case EntitySectionStratum:
+      return "section stratum";
+    default:
+      return "other";
+  }
+}
+
+std::string Label(const MapEntity& e) {
+  if (e.type == EntitySectionStratum) return "code " + e.code;
+  for (const char* key : {"name", "text", "label"}) {
+    if (e.properties.contains(key) && e.properties[key].is_string())
+      return e.properties[key].get<std::string>();
+  }
+  return "";
+}
+
+bool ParseDouble(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return end && *end == '\0' && std::isfinite(*value);
+}
+
+bool ParseId(const std::string& text, int32_t* id) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 10)
+    return false;
+  long long value = std::stoll(text);
+  if (value > INT32_MAX) return false;
+  *id = static_cast<int32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+bool TerminalRunner::ParsePickLine(const std::string& line, std::vector<PickItem>* items, std::string* why) {
+  items->clear();
+  std::istringstream words(line);
+  std::string word;
+  while (words >> word) {
+    PickItem item;
+    size_t comma = word.find(',');
+    if (comma == std::string::npos) {
+      if (!ParseId(word, &item.id)) {
+        if (why) *why = "'" + word + "' is neither an entity id nor a point x,y";
+        return false;
+      }
+    } else {
+      item.isPoint = true;
+      if (!ParseDouble(word.substr(0, comma), &item.x) || !ParseDouble(word.substr(comma + 1), &item.y)) {
+        if (why) *why = "'" + word + "' is not a point x,y";
+        return false;
+      }
+    }
+    items->push_back(item);
+  }
+  if (items->empty() && why) *why = "name at least one entity";
+  return !items->empty();
+}
+
+std::string TerminalRunner::HelpText(double pickDistance) {
+  std::ostringstream s;
+  s << "Commands of the host:\n"
+       "  menu              the loaded commands: menu group, menu text and command-line name\n"
+       "  NAME              runs a loaded command (its command-line name or its menu text)\n"
+       "  list              the entities: id, type, extent, state (deleted, marked, picked)\n"
+       "  save [FILE]       writes the map (default: --out, else the map file itself)\n"
+       "  svg FILE          draws the section as SVG;  png FILE: as PNG (needs rsvg-convert)\n"
+       "  undo              takes back the last operation of a command (a stratum and the\n"
+       "                    deletions of its run); not while a command runs\n"
+       "  pickdist [D]      shows or sets the pick distance\n"
+       "  text [TEXT]       sends TEXT to the running command as it stands\n"
+       "  quit, exit        ends the session (asks first when the map has unsaved changes)\n"
+       "  help              this text\n"
+       "While a command runs, other lines go to it as command-line text (an empty line too).\n"
+       "During a pick, name entities by id (\"1 2\") or by a point \"x,y\": the nearest entity\n"
+       "that is not deleted within the pick distance, now "
+    << Number(pickDistance)
+    << " map units.\n"
+       "Keys: Esc sends Escape to the running command at once; Up/Down walk the history;\n"
+       "Left/Right, Home/End, Ctrl-A/E/K/U/W edit the line; Ctrl-D on an empty line quits\n"
+       "(Ctrl-C is ignored).\n"
+       "In a dialog: Up/Down/PgUp/PgDn/Home/End choose a row of its list; Tab/Left/Right move\n"
+       "between the buttons and Space presses one; 1-9 press a button by its number; Enter\n"
+       "presses the default button; Esc cancels. In a message box: Enter presses the focused\n"
+       "button, a letter such as Y or N (or a digit) presses its button, Esc cancels.\n";
+  return s.str();
+}
+
+TerminalRunner::TerminalRunner(const HostOptions& options, Session& session, LineEditor& editor,
+                               std::ostream& out)
+    : options_(options), session_(session), editor_(editor), out_(out) {
+  savePath_ = options.out.empty() ? options.map : options.out;
+  MapData map = session_.CurrentMap();
+  savedText_ = MapFile::Format(map);
+  pickDistance_ = PointPicker::DefaultPickDistance(map);
+}
+
+int TerminalRunner::Run(const HostOptions& options, int inFd, FILE* in, FILE* outFile, std::ostream& out,
+                        std::ostream& err) {
+  UseUtf8Locale();
+  if (!options.configDir.empty()) KpBaseSetConfigDirectory(options.configDir.c_str());
+  std::ofstream calls;
+  if (!options.calls.empty()) {
+    calls.open(options.calls, std::ios::trunc);
+    if (!calls) {
+      err << "sectionhost: cannot write " << options.calls << "\n";
+      return 2;
+    }
+  }
+  Transcript transcript(out);
+  Session session(transcript);
+  std::string error;
+  if (!session.Start(&error)) {
+    err << "sectionhost: " << error << "\n";
+    return 2;
+  }
+  if (calls.is_open()) session.SetCallLog(&calls);
+  if (!session.OpenMap(options.map, &error)) {
+    err << "sectionhost: cannot read the map: " << error << "\n";
+    return 2;
+  }
+  for (const std::string& path : options.plugins) {
+    std::vector<std::string> errors;
+    if (!session.LoadPlugin(path, &errors)) {
+      for (const std::string& e : errors) transcript.Error(e);
+      transcript.Error("the plug-in " + path + " is not loaded");
+    }
+  }
+
+  KeyReader keys(inFd);
+  LineEditor editor(keys, in, outFile);
+  TerminalDesktop desktop(keys, out, fileno(outFile), transcript);
+  kp::DesktopScope scope(&desktop);
+  TerminalRunner runner(options, session, editor, out);
+  out << "sectionhost: " << options.map << ", " << session.CurrentMap().entities.size() << " entities, "
+      << session.Plugins().size() << " command(s); 'help' lists what you can type, 'menu' the commands.\n";
+  // Ctrl-C would end the session without the question about unsaved changes: ignored here.
+  struct sigaction ignore = {}, previous = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGINT, &ignore, &previous);
+  runner.Loop();
+  sigaction(SIGINT, &previous, nullptr);
+
+  int status = 0;
+  if (!options.svg.empty() &&
+      !SvgWriter::Write(options.svg, session.CurrentMap(), BaseName(options.map), &error)) {
+    err << "sectionhost: " << error << "\n";
+    status = 2;
+  }
+  session.SetCallLog(nullptr);
+  session.Shutdown();
+  return status;
+}
+
+void TerminalRunner::Loop() {
+  for (;;) {
+    std::string line;
+    std::string prompt = Prompt();
+    LineEditor::Result result = editor_.Read(prompt, &line);
+    if (result == LineEditor::Result::Escape) {
+      // libedit leaves the cursor on the line: show it again with the key instead of the text.
+      out_ << "\r\x1b[K" << prompt << "[Esc]\n";
+      std::string why;
+      if (!session_.Key(kVirtualKeyEscape, &why)) Error(why);
+      continue;
+    }
+    if (result == LineEditor::Result::EndOfInput) {
+      out_ << "\n";
+      if (Quit()) return;
+      continue;
+    }
+    if (!Dispatch(line)) return;
+  }
+}
+
+std::string TerminalRunner::Prompt() const {
+  MapControl* control = session_.Control();
+  for (const auto& p : session_.Plugins()) {
+    if (p->status != control->CommandCode()) continue;
+    std::string name = ShortName(kp::GbkToUtf8(p->CommandLineName()));
+    return control->PickInProgress() ? name + " pick> " : name + "> ";
+  }
+  return "sectionhost> ";
+}
+
+bool TerminalRunner::Dispatch(const std::string& line) {
+  std::string trimmed = Trim(line);
+  std::string word = trimmed.substr(0, trimmed.find_first_of(" \t"));
+  std::string rest = Trim(trimmed.substr(word.size()));
+  std::string why;
+  if (word == "help" && rest.empty()) {
+    out_ << HelpText(pickDistance_);
+  } else if (word == "menu" && rest.empty()) {
+    Menu();
+  } else if (word == "list" && rest.empty()) {
+    List();
+  } else if (word == "save") {
+    Save(rest.empty() ? savePath_ : rest);
+  } else if (word == "svg" || word == "png") {
+    if (rest.empty()) {
+      Error(word + " needs a file name");
+    } else {
+      Picture(rest, word == "png");
+    }
+  } else if (word == "undo" && rest.empty()) {
+    Undo();
+  } else if (word == "pickdist") {
+    PickDistance(rest);
+  } else if (word == "quit" || word == "exit") {
+    return !Quit();
+  } else if (word == "text") {
+    // Everything after "text " as it stands, as in a script.
+    std::string text = line.size() > line.find("text") + 4 ? line.substr(line.find("text") + 5) : "";
+    if (!session_.Text(text, &why)) Error(why);
+  } else if (word == "pick") {
+    std::vector<PickItem> items;
+    if (!ParsePickLine(rest, &items, &why)) {
+      Error(why);
+    } else {
+      Pick(items);
+    }
+  } else {
+    std::vector<PickItem> items;
+    std::string gbk = kp::Utf8ToGbk(trimmed);
+    bool isCommand = !trimmed.empty() && std::any_of(session_.Plugins().begin(), session_.Plugins().end(),
+                                                     [&](const auto& p) { return p->Matches(gbk); });
+    if (session_.Control()->PickInProgress() && ParsePickLine(trimmed, &items, nullptr)) {
+      Pick(items);
+    } else if (isCommand) {
+      session_.Launch(trimmed, &why);
+    } else if (session_.Control()->CommandCode() != 0) {
+      if (!session_.Text(line, &why)) Error(why);
+    } else if (!trimmed.empty()) {
+      Error("unknown command '" + trimmed + "'; 'help' lists what you can type");
+    }
+  }
+  return true;
+}
+
+void TerminalRunner::Error(const std::string& utf8) {
+  session_.Output().Error(utf8);
+}
+
+void TerminalRunner::Menu() {
+  if (session_.Plugins().empty()) {
+    out_ << "No command is loaded (--plugin LIB).\n";
+    return;
+  }
+  out_ << "Commands (type the command-line name or the menu text to run one):\n";
+  for (const auto& p : session_.Plugins()) {
+    std::string group = TerminalDesktop::WithoutAmpersands(kp::GbkToUtf8(p->GroupName()));
+    std::string menu = TerminalDesktop::WithoutAmpersands(kp::GbkToUtf8(p->MenuText()));
+    std::string name = kp::GbkToUtf8(p->CommandLineName());
+    out_ << "  " << (group.empty() ? "(no group)" : group) << " > " << menu << "    " << ShortName(name)
+         << "  [" << name << "]\n";
+  }
+}
+
+void TerminalRunner::List() {
+  MapData map = session_.CurrentMap();
+  MapControl* control = session_.Control();
+  std::vector<LONG> picked;
+  if (IDispatch* list = control->PickList()) {
+    if (IntArrayObject* array = IntArrayObject::FromDispatch(list)) picked = array->Values();
+  }
+  out_ << "    id  type                 extent                              state\n";
+  for (const MapEntity& e : map.entities) {
+    Extent x = PointPicker::ExtentOf(e);
+    std::string extent = x.empty ? "-"
+                                 : "(" + Number(x.minX) + ", " + Number(x.minY) + ") - (" + Number(x.maxX) +
+                                       ", " + Number(x.maxY) + ")";
+    std::vector<std::string> states;
+    if (e.deleted) states.push_back("deleted");
+    if (control->Highlighted().count(e.id)) states.push_back("marked");
+    if (control->PickInProgress() && std::count(picked.begin(), picked.end(), e.id))
+      states.push_back("picked");
+    if (control->Selection().count(e.id)) states.push_back("selected");
+    std::string state;
+    for (const std::string& s : states) state += (state.empty() ? "" : ",") + s;
+    std::string type = std::to_string(e.type) + " " + TypeName(e.type);
+    out_ << std::setw(6) << e.id << "  " << std::left << std::setw(21) << type << std::setw(36) << extent
+         << std::setw(0) << (state.empty() ? "-" : state) << std::right;
+    std::string label = Label(e);
+    if (!label.empty()) out_ << "  " << label;
+    out_ << "\n";
+  }
+}
+
+bool TerminalRunner::Save(const std::string& path) {
+  MapData map = session_.CurrentMap();
+  std::string error;
+  if (!MapFile::Write(path, map, &error)) {
+    Error(error);
+    return false;
+  }
+  savedText_ = MapFile::Format(map);
+  savePath_ = path;  // as "save as": the next plain save writes here too
+  out_ << "saved " << path << "\n";
+  return true;
+}
+
+void TerminalRunner::Picture(const std::string& path, bool png) {
+  MapData map = session_.CurrentMap();
+  std::string error;
+  if (!png) {
+    if (SvgWriter::Write(path, map, BaseName(options_.map), &error)) {
+      out_ << "drawn " << path << "\n";
+    } else {
+      Error(error);
+    }
+    return;
+  }
+  char svg[] = "/tmp/sectionhost-XXXXXX.svg";
+  int fd = mkstemps(svg, 4);
+  if (fd < 0) {
+    Error("cannot make a temporary file for the picture");
+    return;
+  }
+  close(fd);
+  if (!SvgWriter::Write(svg, map, BaseName(options_.map), &error)) {
+    unlink(svg);
+    Error(error);
+    return;
+  }
+  std::string program = kPngConverter, option = "-o";
+  std::string target = path;
+  char* argv[] = {program.data(), option.data(), target.data(), svg, nullptr};
+  pid_t pid = 0;
+  int status = 0;
+  bool ok = posix_spawnp(&pid, kPngConverter, nullptr, nullptr, argv, environ) == 0 &&
+            waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  unlink(svg);
+  if (ok) {
+    out_ << "drawn " << path << "\n";
+  } else {
+    Error(std::string("png needs the program ") + kPngConverter + " (Debian: librsvg2-bin); it did not run");
+  }
+}
+
+void TerminalRunner::Undo() {
+  MapControl* control = session_.Control();
+  if (control->CommandCode() != 0) {
+    Error("a command is running; finish it or press Esc first");
+    return;
+  }
+  if (control->UndoGroups().empty()) {
+    Error("there is nothing to undo");
+    return;
+  }
+  std::string name = kp::GbkToUtf8(control->UndoGroups().back().name);
+  if (!control->UndoLastGroup()) {
+    Error("the map could not be put back before \"" + name + "\"");
+    return;
+  }
+  out_ << "undone: " << name << "\n";
+}
+
+void TerminalRunner::Pick(const std::vector<PickItem>& items) {
+  MapData map = session_.CurrentMap();
+  std::vector<int32_t> ids;
+  for (const PickItem& item : items) {
+    if (!item.isPoint) {
+      ids.push_back(item.id);
+      continue;
+    }
+    int32_t id = PointPicker::Nearest(map, item.x, item.y, pickDistance_);
+    if (!id) {
+      Error("no entity within " + Number(pickDistance_) + " of (" + Number(item.x) + ", " + Number(item.y) +
+            "); nothing is picked");
+      return;
+    }
+    out_ << "(" << Number(item.x) << ", " << Number(item.y) << "): entity " << id << "\n";
+    ids.push_back(id);
+  }
+  std::string why;
+  if (!session_.Pick(ids, &why)) Error(why);
+}
+
+void TerminalRunner::PickDistance(const std::string& argument) {
+  double value = 0;
+  if (!argument.empty()) {
+    if (!ParseDouble(argument, &value) || value <= 0) {
+      Error("the pick distance is a positive number of map units");
+      return;
+    }
+    pickDistance_ = value;
+  }
+  out_ << "pick distance: " << Number(pickDistance_) << " map units\n";
+}
+
+bool TerminalRunner::Modified() const {
+  return MapFile::Format(session_.CurrentMap()) != savedText_;
+}
+
+// Answers true when the session is to end.
+bool TerminalRunner::Quit() {
+  if (!Modified()) return true;
+  std::string answer;
+  LineEditor::Result result = editor_.Read(
+      "The map has unsaved changes. Save them to " + savePath_ + "? [y]es, [n]o, [c]ancel: ", &answer);
+  if (result == LineEditor::Result::EndOfInput) {
+    out_ << "\n";
+    return true;  // no one is there to answer: leave without saving
+  }
+  answer = Trim(answer);
+  if (answer == "y" || answer == "Y" || answer == "yes") return Save(savePath_);
+  if (answer == "n" || answer == "N" || answer == "no") return true;
+  return false;
+}
+
+}  // namespace sectionhost
