@@ -594,16 +594,16 @@ HRESULT AdoRecordset::ApplyView() {
     view_.swap(kept);
   }
   if (!sort_.empty()) {
-    SortSpec spec;
-    HRESULT hr = SortSpec::Parse(sort_, spec, &description);
-    if (SUCCEEDED(hr)) hr = spec.Bind(indexOf);
+    SortSpec order;
+    HRESULT hr = SortSpec::Parse(sort_, order, &description);
+    if (SUCCEEDED(hr)) hr = order.Bind(indexOf);
     if (FAILED(hr)) return SetError(hr, kSrcRecordset, description.empty() ? AdoErrorText(hr) : description);
     std::vector<int> used;
-    for (auto& k : spec.Keys()) used.push_back(k.index);
+    for (auto& k : order.Keys()) used.push_back(k.index);
     std::vector<std::vector<VARIANT>> keys(rows_->RowCount());
     for (uint32_t r : view_) RowVariants(r, used, keys[r]);
     std::stable_sort(view_.begin(), view_.end(), [&](uint32_t a, uint32_t b) {
-      return spec.Compare([&](int f) -> const VARIANT* { return &keys[a][f]; },
+      return order.Compare([&](int f) -> const VARIANT* { return &keys[a][f]; },
                           [&](int f) -> const VARIANT* { return &keys[b][f]; }) < 0;
     });
     for (auto& k : keys) ClearAll(k);

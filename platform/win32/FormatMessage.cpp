@@ -170,13 +170,13 @@ bool Expand(const std::basic_string<Char>& tmpl, DWORD flags, va_list* args, std
       if (i + 1 < tmpl.size() && tmpl[i + 1] >= Char('0') && tmpl[i + 1] <= Char('9')) {
         number = number * 10 + int(tmpl[++i] - Char('0'));
       }
-      std::string spec = "s";
+      std::string conversion = "s";
       if (i + 1 < tmpl.size() && tmpl[i + 1] == Char('!')) {
         size_t j = i + 2;
         std::string s;
         while (j < tmpl.size() && tmpl[j] != Char('!')) s.push_back(char(tmpl[j++]));
         if (j >= tmpl.size()) return false;
-        spec = s;
+        conversion = s;
         i = j;
       }
       if (ignoreInserts) {
@@ -185,18 +185,18 @@ bool Expand(const std::basic_string<Char>& tmpl, DWORD flags, va_list* args, std
       }
       DWORD_PTR value;
       if (!argument(number, &value)) return false;
-      if (spec.back() == 's' || spec.back() == 'S') {
+      if (conversion.back() == 's' || conversion.back() == 'S') {
         const Char* text = reinterpret_cast<const Char*>(value);
         if (text) out->append(text, Length(text));
       } else {
         // Numeric inserts: printf conversions; "ll"/"I64" sizes read 64 bits, others 32.
         char buf[64];
-        const bool wide = spec.find("ll") != std::string::npos || spec.find("I64") != std::string::npos;
+        const bool wide = conversion.find("ll") != std::string::npos || conversion.find("I64") != std::string::npos;
         if (wide) {
-          std::snprintf(buf, sizeof buf, (std::string("%ll") + spec.back()).c_str(),
+          std::snprintf(buf, sizeof buf, (std::string("%ll") + conversion.back()).c_str(),
                         static_cast<unsigned long long>(value));
         } else {
-          std::snprintf(buf, sizeof buf, ("%" + spec).c_str(), static_cast<unsigned int>(value));
+          std::snprintf(buf, sizeof buf, ("%" + conversion).c_str(), static_cast<unsigned int>(value));
         }
         for (const char* p = buf; *p; ++p) out->push_back(Char(static_cast<unsigned char>(*p)));
       }
