@@ -30,9 +30,11 @@ LineEditor::LineEditor(KeyReader& keys, FILE* in, FILE* out) : keys_(keys) {
   el_set(el_, EL_HIST, history, history_);
   el_set(el_, EL_PROMPT, &LineEditor::Prompt);
   el_set(el_, EL_GETCFN, &LineEditor::GetChar);
-  el_set(el_, EL_ADDFN, "sectionhost-escape", "Escape: sends the key to the running command",
-         &LineEditor::OnEscape);
-  el_set(el_, EL_BIND, "^_", "sectionhost-escape", nullptr);
+  // The wide form: libedit keeps these (static) texts as they are. The narrow form copies them
+  // with wcsdup and never frees the copies.
+  el_wset(el_, EL_ADDFN, L"sectionhost-escape", L"Escape: sends the key to the running command",
+          &LineEditor::OnEscape);
+  el_wset(el_, EL_BIND, L"^_", L"sectionhost-escape", nullptr);
 }
 
 LineEditor::~LineEditor() {

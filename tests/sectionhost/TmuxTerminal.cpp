@@ -54,11 +54,17 @@ bool TmuxTerminal::Start(const std::string& command, const std::string& director
   Run("new-session -d -s main -x " + std::to_string(columns) + " -y " + std::to_string(rows) + " " +
       Quote(shell) + " \\; set-option -g history-limit " + std::to_string(kScrollbackLines));
   started_ = Run("has-session -t main; echo $?").find('0') == 0;
+  if (started_) {
+    socketPath_ = Run("display-message -p '#{socket_path}'");
+    while (!socketPath_.empty() && socketPath_.back() == '\n') socketPath_.pop_back();
+  }
   return started_;
 }
 
 TmuxTerminal::~TmuxTerminal() {
-  if (started_) Run("kill-server");
+  if (!started_) return;
+  Run("kill-server");
+  if (!socketPath_.empty()) unlink(socketPath_.c_str());  // the server leaves its socket file
 }
 
 void TmuxTerminal::Type(const std::string& text) {

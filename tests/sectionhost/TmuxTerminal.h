@@ -41,6 +41,7 @@ class TmuxTerminal {
   std::string Run(const std::string& arguments);
 
   std::string socket_;
+  std::string socketPath_;
   bool started_ = false;
 };
 
