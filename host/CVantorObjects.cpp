@@ -5,6 +5,12 @@
 
 using namespace VantorDispid;
 
+LPDISPATCH CVantorObjects::GetObjectProperty(DISPID property) {
+  LPDISPATCH result = nullptr;
+  InvokeHelper(property, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, nullptr);
+  return result;
+}
+
 void CVantorObjects::GetCommandState(LONG* code, LONG* step) {
   static const BYTE params[] = VTS_PI4 VTS_PI4;
   InvokeHelper(VantorDispid::GetCommandState, DISPATCH_METHOD, VT_EMPTY, nullptr, params, code, step);
@@ -17,35 +23,15 @@ void CVantorObjects::SetCommandState(LONG code, LONG step) {
 
 void CVantorObjects::SetCurrentAction(LONG action) { SetProperty(CurrentAction, VT_I4, action); }
 
-LPDISPATCH CVantorObjects::GetSelection() {
-  LPDISPATCH result = nullptr;
-  InvokeHelper(Selection, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, nullptr);
-  return result;
-}
+LPDISPATCH CVantorObjects::GetSelection() { return GetObjectProperty(Selection); }
 
-LPDISPATCH CVantorObjects::GetEntities() {
-  LPDISPATCH result = nullptr;
-  InvokeHelper(Entities, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, nullptr);
-  return result;
-}
+LPDISPATCH CVantorObjects::GetEntities() { return GetObjectProperty(Entities); }
 
-LPDISPATCH CVantorObjects::GetCommandGate() {
-  LPDISPATCH result = nullptr;
-  InvokeHelper(CommandGate, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, nullptr);
-  return result;
-}
+LPDISPATCH CVantorObjects::GetCommandGate() { return GetObjectProperty(CommandGate); }
 
-LPDISPATCH CVantorObjects::GetHighlight() {
-  LPDISPATCH result = nullptr;
-  InvokeHelper(Highlight, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, nullptr);
-  return result;
-}
+LPDISPATCH CVantorObjects::GetHighlight() { return GetObjectProperty(Highlight); }
 
-LPDISPATCH CVantorObjects::GetItemCollection() {
-  LPDISPATCH result = nullptr;
-  InvokeHelper(ItemCollection, DISPATCH_PROPERTYGET, VT_DISPATCH, &result, nullptr);
-  return result;
-}
+LPDISPATCH CVantorObjects::GetItemCollection() { return GetObjectProperty(ItemCollection); }
 
 LONG CVantorObjects::GetCurrentItemIndex() {
   LONG result = 0;

@@ -40,4 +40,8 @@ class CVantorObjects : public CWnd {
   void RefreshEntity(LONG handle);
   LONG GetEntityHandle(LONG id);
   void Refresh();
+
+ private:
+  // A sub-object of the map control (Selection, Entities, ...), with one reference for the caller.
+  LPDISPATCH GetObjectProperty(DISPID property);
 };
