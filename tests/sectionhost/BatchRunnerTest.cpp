@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -24,13 +26,17 @@ const char kMap[] = R"({"type": "FeatureCollection", "map": {"scale": 1000},
 
 class Batch : public testing::Test {
  protected:
+  // ctest runs test cases as parallel processes, so each gets a folder of its own.
   void SetUp() override {
-    dir_ = testing::TempDir();
+    std::string pattern = testing::TempDir() + "batch-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern + "/";
     Write(dir_ + "map.geojson", kMap);
     options_.map = dir_ + "map.geojson";
     options_.script = dir_ + "script.txt";
     options_.plugins = {"./libsectionhost_testplugin_full.so"};
   }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
   static void Write(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
   }
