@@ -61,16 +61,36 @@ function(kp_gbk target)
   target_compile_options(${target} PRIVATE -fexec-charset=GBK)
 endfunction()
 
-# kp_add_test(name SOURCES file... LIBS lib... [GBK]): a GoogleTest executable whose cases CTest
-# lists one by one (discovered right after the executable is linked).
+# The throw-away PostgreSQL server of the tests (scripts/pg-server.sh): a CTest fixture that
+# starts it before the first test that needs it and stops it after the last. Its state file
+# (port, folder) is KP_TEST_PG_STATE in every test's environment. Where the server programs are
+# not installed the start succeeds without a server, and the tests that need one say so.
+set(KP_TEST_PG_STATE ${CMAKE_BINARY_DIR}/pg/server.env)
+function(kp_add_pg_fixture)
+  add_test(NAME pg_server_start
+           COMMAND sh -c "'${CMAKE_SOURCE_DIR}/scripts/pg-server.sh' start '${KP_TEST_PG_STATE}'; s=$?; [ $s -eq 3 ] && exit 0; exit $s")
+  add_test(NAME pg_server_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/pg-server.sh stop ${KP_TEST_PG_STATE})
+  set_tests_properties(pg_server_start PROPERTIES FIXTURES_SETUP pg TIMEOUT 120)
+  set_tests_properties(pg_server_stop PROPERTIES FIXTURES_CLEANUP pg)
+endfunction()
+
+# kp_add_test(name SOURCES file... LIBS lib... [GBK] [PGSERVER]): a GoogleTest executable whose
+# cases CTest lists one by one (discovered right after the executable is linked). PGSERVER: its
+# cases use the test PostgreSQL server.
 function(kp_add_test name)
-  cmake_parse_arguments(T "GBK" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "GBK;PGSERVER" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${KP_PLATFORM_INCLUDE})
   if(T_GBK)
     kp_gbk(${name})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-                       PROPERTIES ENVIRONMENT "KP_SOURCE_DIR=${CMAKE_SOURCE_DIR};KP_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+  set(environment "KP_SOURCE_DIR=${CMAKE_SOURCE_DIR};KP_BIN_DIR=${CMAKE_BINARY_DIR}/bin;KP_TEST_PG_STATE=${KP_TEST_PG_STATE}")
+  if(T_PGSERVER)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+                         PROPERTIES ENVIRONMENT "${environment}" FIXTURES_REQUIRED pg)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+                         PROPERTIES ENVIRONMENT "${environment}")
+  endif()
 endfunction()
