@@ -68,13 +68,22 @@ case "$action" in
     # The password role first: pg_hba.conf is read top down.
     hba="$dir/data/pg_hba.conf"
     as_owner sh -c "{ echo 'host all kp_secret 127.0.0.1/32 scram-sha-256'; cat '$hba'; } > '$hba.new' && mv '$hba.new' '$hba'"
+    # Servers started side by side may pick the same free port; the loser tries the next one.
     port=54329
-    while ! port_free "$port"; do port=$((port + 1)); done
-    as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 start \
-      -o "-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" >/dev/null || {
+    started=0
+    for attempt in $(seq 1 20); do
+      while ! port_free "$port"; do port=$((port + 1)); done
+      if as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/log" -w -t 60 start \
+        -o "-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" >/dev/null 2>&1; then
+        started=1
+        break
+      fi
+      port=$((port + 1 + RANDOM % 8))
+    done
+    if [ "$started" -ne 1 ]; then
       cat "$dir/log" >&2
       exit 1
-    }
+    fi
     "$bin/psql" -q -h 127.0.0.1 -p "$port" -U postgres -d postgres \
       -c "CREATE ROLE kp_secret LOGIN SUPERUSER PASSWORD 'right'" >/dev/null
     mkdir -p "$(dirname "$state")"

@@ -206,7 +206,11 @@ HRESULT AdoConnection::raw_Open(BSTR csText, BSTR, BSTR, LONG options) {
   if (!open) return AdoFail(AdoErr(adErrProviderNotFound), kSrcConnection);
   std::unique_ptr<ProviderSession> session;
   ProviderError err;
-  if (FAILED(open(cs, udlFolder, connectionTimeout_, mode_, session, err))) return RaiseProvider(err);
+  if (FAILED(open(cs, udlFolder, connectionTimeout_, mode_, session, err))) {
+    // A provider whose engine is missing (an ODBC driver) is ADO's own error, not in Errors.
+    if (err.hr == AdoErr(adErrProviderNotFound)) return SetError(err.hr, kSrcConnection, err.description);
+    return RaiseProvider(err);
+  }
   session_ = std::move(session);
   session_->SetCommandTimeout(commandTimeout_);
   connectionString_ = text;
@@ -309,9 +313,14 @@ HRESULT AdoConnection::raw_OpenSchema(SchemaEnum schema, VARIANT restrictions, V
     return RaiseProvider(err);
   }
   AdoRecordset* rs = nullptr;
-  LONG affected = -1;
-  HRESULT hr = AdoRecordset::Run(this, q.sql, q.params, adCmdText, adUseClient, adOpenStatic, adLockReadOnly,
-                                 commandTimeout_, &q.declTypes, affected, rs);
+  HRESULT hr;
+  if (q.cursor) {
+    hr = AdoRecordset::FromCursor(this, std::move(q.cursor), rs);
+  } else {
+    LONG affected = -1;
+    hr = AdoRecordset::Run(this, q.sql, q.params, adCmdText, adUseClient, adOpenStatic, adLockReadOnly,
+                           commandTimeout_, &q.declTypes, affected, rs);
+  }
   if (FAILED(hr)) return hr;
   *pp = rs;
   return S_OK;
@@ -335,13 +344,19 @@ HRESULT AdoConnection::Run(std::u16string_view sql, const std::vector<Cell>& par
 }
 
 HRESULT AdoConnection::RaiseProvider(const ProviderError& err) {
-  ErrorRecord r;
-  r.number = err.hr;
-  r.source = err.source;
-  r.description = err.description;
-  r.sqlState = err.sqlState;
-  r.native = err.native;
-  errors_->Replace({r});
+  std::vector<ErrorRecord> records;
+  auto add = [&](const ProviderError& e) {
+    ErrorRecord r;
+    r.number = e.hr;
+    r.source = e.source;
+    r.description = e.description;
+    r.sqlState = e.sqlState;
+    r.native = e.native;
+    records.push_back(std::move(r));
+  };
+  add(err);
+  for (const ProviderError& e : err.further) add(e);
+  errors_->Replace(std::move(records));
   return SetError(err.hr, err.source, err.description);
 }
 

@@ -205,6 +205,25 @@ HRESULT AdoRecordset::Run(AdoConnection* conn, std::u16string_view sql, const st
   return S_OK;
 }
 
+HRESULT AdoRecordset::FromCursor(AdoConnection* conn, std::unique_ptr<ProviderCursor> cursor,
+                                 AdoRecordset*& out) {
+  out = nullptr;
+  auto* rs = new AdoRecordset();
+  rs->location_ = adUseClient;
+  rs->cursorType_ = adOpenStatic;
+  rs->lockType_ = adLockReadOnly;
+  conn->AddRef();
+  rs->conn_ = conn;
+  rs->cmdType_ = adCmdUnknown;
+  HRESULT hr = rs->OpenCursor(std::move(cursor), nullptr);
+  if (FAILED(hr)) {
+    rs->Release();
+    return hr;
+  }
+  out = rs;
+  return S_OK;
+}
+
 HRESULT AdoRecordset::Prepare(AdoConnection* conn, std::u16string_view sql, const std::vector<Cell>& params,
                               LONG cmdType, LONG timeout, const std::vector<std::u16string>* declTypes,
                               LONG& affected) {
@@ -230,6 +249,12 @@ HRESULT AdoRecordset::Prepare(AdoConnection* conn, std::u16string_view sql, cons
     int n = 0;
     ProviderError ignored;
     table = FAILED(conn->Session()->ParameterCount(trimmed, n, ignored));
+  }
+  if (cmdType == adCmdStoredProc) {
+    // ODBC's call escape; the provider turns it into its engine's call.
+    std::u16string call = u"{call " + std::u16string(trimmed);
+    for (size_t i = 0; i < params.size(); ++i) call += i == 0 ? u"(?" : u", ?";
+    text = call + (params.empty() ? u"}" : u")}");
   }
   if (table) {
     std::u16string name(trimmed);
@@ -373,6 +398,8 @@ void AdoRecordset::AnalyseUpdatability() {
         }
         keyCols_.push_back(found);
       }
+      // Key columns are key fields (adFldKeyColumn) even where the cursor could not tell.
+      for (int k : keyCols_) cols[k].primaryKey = true;
       for (size_t i = 0; i < cols.size(); ++i)
         if (cols[i].rowId) rowidCol_ = hasRowId ? (int)i : -1;
     }
@@ -604,7 +631,7 @@ HRESULT AdoRecordset::ApplyView() {
     for (uint32_t r : view_) RowVariants(r, used, keys[r]);
     std::stable_sort(view_.begin(), view_.end(), [&](uint32_t a, uint32_t b) {
       return order.Compare([&](int f) -> const VARIANT* { return &keys[a][f]; },
-                          [&](int f) -> const VARIANT* { return &keys[b][f]; }) < 0;
+                           [&](int f) -> const VARIANT* { return &keys[b][f]; }) < 0;
     });
     for (auto& k : keys) ClearAll(k);
   }
@@ -1147,7 +1174,7 @@ HRESULT AdoRecordset::KeyWhere(size_t row, std::u16string& where, std::vector<Ce
   for (int c : cols) {
     if (!where.empty()) where += u" AND ";
     where += s->QuoteIdentifier((*columns_)[c].baseColumn);
-    where += keyCols_.empty() ? u" IS ?" : u" = ?";
+    where += keyCols_.empty() ? s->NullSafeEquals() : u" = ?";
     params.push_back(cells[c]);
   }
   return where.empty() ? Fail(adErrFeatureNotAvailable) : S_OK;
@@ -1217,14 +1244,17 @@ HRESULT AdoRecordset::WriteEdit() {
   }
   size_t r;
   if (editMode_ == adEditAdd) {
-    int64_t rowid = s->LastInsertRowId();
     r = rows_->AppendRow();
     for (size_t c = 0; c < cols.size(); ++c) {
       Cell v = edit_[c];
-      if (cols[c].rowId)
-        v = Cell::Int(rowid);
-      else if (!changed_[c] && cols[c].primaryKey && keyCols_.size() <= 1 && cols[c].type == adInteger)
-        v = Cell::Int(rowid);  // INTEGER PRIMARY KEY is the rowid
+      // The generated key: the rowid, an auto-increment column, or a single integer key that
+      // the engine filled (SQLite's INTEGER PRIMARY KEY is the rowid).
+      bool generated =
+          cols[c].rowId ||
+          (!changed_[c] && (cols[c].autoIncrement ||
+                            (cols[c].primaryKey && keyCols_.size() <= 1 && cols[c].type == adInteger)));
+      int64_t id = 0;
+      if (generated && s->LastInsertId(table_, cols[c].baseColumn, id)) v = Cell::Int(id);
       rows_->Set(r, c, v);
     }
     view_.push_back((uint32_t)r);

@@ -40,6 +40,9 @@ class AdoRecordset final : public AdoObject<_Recordset> {
                      LONG cmdType, CursorLocationEnum location, CursorTypeEnum cursorType,
                      LockTypeEnum lockType, LONG timeout, const std::vector<std::u16string>* declTypes,
                      LONG& affected, AdoRecordset*& out);
+  // A read-only client recordset over the rows of a ready cursor (schema rowsets of providers
+  // that answer from catalog functions). Requery is not available on it.
+  static HRESULT FromCursor(AdoConnection* conn, std::unique_ptr<ProviderCursor> cursor, AdoRecordset*& out);
   // Sets this (closed) recordset up for sql on conn and runs it (Run and Open use it).
   HRESULT Prepare(AdoConnection* conn, std::u16string_view sql, const std::vector<Cell>& params, LONG cmdType,
                   LONG timeout, const std::vector<std::u16string>* declTypes, LONG& affected);

@@ -5,8 +5,10 @@
 // forward-only cursor for statements that return columns, and runs transactions, schema
 // queries and a few metadata look-ups used to generate INSERT/UPDATE/DELETE for client cursors.
 // Every failure fills a ProviderError (HRESULT, description, SQLSTATE, native code, source) that
-// the connection turns into an Error object and an IErrorInfo. SQLite is the first
-// implementation (SqliteProvider.h); an ODBC one follows the same interface.
+// the connection turns into an Error object and an IErrorInfo; an engine that reports several
+// diagnostics for one failure (ODBC) adds the others as further records, which become further
+// Error objects. Implementations: embedded SQLite (SqliteProvider.h) and ODBC over unixODBC
+// (OdbcProvider.h).
 #pragma once
 #include <memory>
 #include <string>
@@ -27,6 +29,9 @@ struct ProviderError {
   std::u16string sqlState = u"HY000";
   LONG native = 0;
   std::u16string source;
+  // Further diagnostics of the same failure, in the order the engine gave them (their own
+  // further lists stay empty).
+  std::vector<ProviderError> further;
 };
 
 class ProviderCursor {
@@ -40,8 +45,11 @@ class ProviderCursor {
   virtual void Read(size_t c, Cell& cell, Arena& arena) = 0;
 };
 
-// What a schema query needs: SQL with parameters, and declared types for its result columns.
+// What a schema query needs: SQL with parameters, and declared types for its result columns; or,
+// for a provider that answers from catalog functions, a ready cursor (sql then stays empty and
+// the cursor's columns are typed already).
 struct SchemaQuery {
+  std::unique_ptr<ProviderCursor> cursor;
   std::u16string sql;
   std::vector<Cell> params;  // text payloads point into storage
   std::vector<std::u16string> declTypes;
@@ -69,8 +77,13 @@ class ProviderSession {
   // Primary-key columns of a table (empty when it has none) and whether it has a rowid.
   virtual HRESULT TableKey(std::u16string_view table, std::vector<std::u16string>& keyColumns, bool& hasRowId,
                            ProviderError& err) = 0;
-  virtual int64_t LastInsertRowId() = 0;
+  // The key generated for column of table by this session's last INSERT (SQLite: the rowid;
+  // PostgreSQL: the current value of the column's sequence). False when there is none.
+  virtual bool LastInsertId(std::u16string_view table, std::u16string_view column, int64_t& id) = 0;
   virtual std::u16string QuoteIdentifier(std::u16string_view name) const = 0;
+  // The comparison that matches a column with a '?' value, Null matching Null (for keying a
+  // row by all its original values): " IS ?" where the engine has it.
+  virtual std::u16string NullSafeEquals() const { return u" IS ?"; }
   // SQL that prefixes the select list with the row id ("SELECT rowid AS x, ..."), or empty when
   // the provider has no row ids or the statement cannot carry one.
   virtual std::u16string WithRowId(std::u16string_view sql, std::u16string_view alias) const = 0;
@@ -87,7 +100,7 @@ using ProviderOpen = HRESULT (*)(const ConnectionString& cs, const std::string& 
 
 class ProviderRegistry {
  public:
-  // name is version-independent ("SQLite"); lookups ignore case and a ".N" version suffix.
+  // name is version-independent ("SQLite"); lookups ignore case and ".N" version suffixes.
   static void Register(std::u16string_view name, ProviderOpen open);
   static ProviderOpen Find(std::u16string_view providerValue);
 };

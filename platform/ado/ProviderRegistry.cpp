@@ -28,14 +28,17 @@ void ProviderRegistry::Register(std::u16string_view name, ProviderOpen open) {
 }
 
 ProviderOpen ProviderRegistry::Find(std::u16string_view value) {
-  // Trim blanks, then drop a version suffix made of '.' and digits ("SQLite.1").
+  // Trim blanks, then drop version segments made of '.' and digits ("SQLite.1",
+  // "Microsoft.Jet.OLEDB.4.0").
   while (!value.empty() && value.front() == u' ') value.remove_prefix(1);
   while (!value.empty() && value.back() == u' ') value.remove_suffix(1);
-  size_t dot = value.rfind(u'.');
-  if (dot != std::u16string_view::npos && dot + 1 < value.size()) {
+  for (;;) {
+    size_t dot = value.rfind(u'.');
+    if (dot == std::u16string_view::npos || dot + 1 >= value.size()) break;
     bool digits = true;
     for (size_t i = dot + 1; i < value.size(); ++i) digits = digits && value[i] >= u'0' && value[i] <= u'9';
-    if (digits) value = value.substr(0, dot);
+    if (!digits) break;
+    value = value.substr(0, dot);
   }
   std::lock_guard<std::mutex> g(Lock());
   for (const Entry& e : Table())

@@ -10,6 +10,7 @@
 
 #include "AdoText.h"
 #include "ConnectionString.h"
+#include "SchemaRowset.h"
 
 namespace kp::ado {
 namespace {
@@ -279,8 +280,7 @@ class SqliteSession final : public ProviderSession {
             u"?2) "
             u"ORDER BY TABLE_TYPE, TABLE_NAME";
         q.params = {restriction(2), restriction(3)};
-        q.declTypes = {u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(38)",
-                       u"VARCHAR(255)", u"BIGINT",       u"DATETIME",     u"DATETIME"};
+        q.declTypes = SchemaRowset::DeclTypes(adSchemaTables);
         break;
       case adSchemaColumns:
         q.sql =
@@ -297,10 +297,7 @@ class SqliteSession final : public ProviderSession {
             u"?2) "
             u"ORDER BY m.name, p.cid";
         q.params = {restriction(2), restriction(3)};
-        q.declTypes = {u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(38)",
-                       u"BIGINT",       u"UNSIGNED INT", u"BOOLEAN",      u"VARCHAR(255)", u"UNSIGNED INT",
-                       u"BOOLEAN",      u"SMALLINT",     u"VARCHAR(38)",  u"UNSIGNED INT", u"UNSIGNED INT",
-                       u"SMALLINT",     u"SMALLINT"};
+        q.declTypes = SchemaRowset::DeclTypes(adSchemaColumns);
         break;
       case adSchemaPrimaryKeys:
         q.sql =
@@ -310,8 +307,7 @@ class SqliteSession final : public ProviderSession {
             u"FROM sqlite_master m JOIN pragma_table_info(m.name) p "
             u"WHERE m.type = 'table' AND p.pk > 0 AND (?1 IS NULL OR m.name = ?1) ORDER BY m.name, p.pk";
         q.params = {restriction(2)};
-        q.declTypes = {u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(128)", u"VARCHAR(128)",
-                       u"VARCHAR(38)",  u"BIGINT",       u"UNSIGNED INT", u"VARCHAR(128)"};
+        q.declTypes = SchemaRowset::DeclTypes(adSchemaPrimaryKeys);
         break;
       default:
         err.hr = (HRESULT)(0x800A0000 + adErrFeatureNotAvailable);
@@ -347,7 +343,10 @@ class SqliteSession final : public ProviderSession {
     return S_OK;
   }
 
-  int64_t LastInsertRowId() override { return sqlite3_last_insert_rowid(db_); }
+  bool LastInsertId(std::u16string_view, std::u16string_view, int64_t& id) override {
+    id = sqlite3_last_insert_rowid(db_);
+    return true;
+  }
 
   std::u16string QuoteIdentifier(std::u16string_view name) const override {
     std::u16string q = u"\"";

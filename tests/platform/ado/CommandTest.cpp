@@ -52,7 +52,8 @@ TEST_P(AdoTest, ExecuteParametersArray) {
   SafeArrayPutElement(args.parray, &i, &two);
   _RecordsetPtr rs = cmd->Execute(nullptr, &args, adCmdText);
   EXPECT_EQ((long)rs->GetCollect(_variant_t(0L)), 20);
-  EXPECT_EQ(Hr([&] { cmd->Execute(nullptr, nullptr, adCmdText); }), (HRESULT)0x80040E10);
+  EXPECT_EQ(Hr([&] { cmd->Execute(nullptr, nullptr, adCmdText); }),
+            Quirks().sqliteOdbc ? E_FAIL : (HRESULT)0x80040E10);  // the SQLite driver: HY000
 }
 
 // When Execute's options carry a command type that differs from CommandType, CommandType
@@ -67,7 +68,9 @@ TEST_P(AdoTest, CommandTypeGovernsExecuteOptions) {
   _RecordsetPtr rs = cmd->Execute(nullptr, nullptr, adCmdText);
   EXPECT_EQ((long)rs->GetCollect(_variant_t(0L)), 5);
   cmd->PutCommandType(adCmdStoredProc);
-  EXPECT_EQ(Hr([&] { cmd->Execute(nullptr, nullptr, adCmdText); }), Ado(adErrFeatureNotAvailable));
+  // Quirk: PostgreSQL has procedures, so the call reaches the server, which has no "dcmc".
+  EXPECT_EQ(Hr([&] { cmd->Execute(nullptr, nullptr, adCmdText); }),
+            Quirks().postgres ? (HRESULT)0x80040E14 : Ado(adErrFeatureNotAvailable));
 }
 
 // A recordset opened with a Command as its source runs the command; with the connection's

@@ -20,10 +20,19 @@ std::u16string CreateSqlite(const std::string& dir) {
   return U(("Provider=SQLite;Data Source=" + path).c_str());
 }
 
+ProviderCase Sqlite() {
+  ProviderCase c;
+  c.name = "SQLite";
+  c.create = &CreateSqlite;
+  c.quirks.decimalDigits = 15;
+  return c;
+}
+
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Sqlite, AdoTest,
-                         ::testing::Values(ProviderCase{"SQLite", &CreateSqlite, ProviderQuirks{15}}),
+INSTANTIATE_TEST_SUITE_P(Sqlite, AdoTest, ::testing::Values(Sqlite()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sqlite, SqliteOnlyTest, ::testing::Values(Sqlite()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace kp::ado::test
