@@ -1,7 +1,8 @@
 # Quick start: `make demo` runs the main job, `make check` runs every test.
 # `make check-sanitize` runs the whole suite under AddressSanitizer and UBSan; `make bench` runs
-# the benchmarks.
-.PHONY: deps build demo check check-sanitize bench clean
+# the benchmarks. `make demo-pg` runs the demo with the lexicon on a local PostgreSQL server
+# (scripts/load-lexicon-pg.sh starts it and leaves it running).
+.PHONY: deps build demo demo-pg check check-sanitize bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -20,6 +21,13 @@ check-sanitize: deps
 
 demo: build
 	@scripts/demo.sh build/bin
+
+demo-pg: build
+	@scripts/load-lexicon-pg.sh
+	@mkdir -p out
+	@build/bin/sectionhost --map examples/section.geojson --script examples/build-stratum.txt \
+	  --plugin build/bin/libkpSect03StratumSel.so --config-dir out/postgres \
+	  --out out/section-with-stratum-pg.geojson --svg out/section-with-stratum-pg.svg
 
 bench: build
 	@scripts/bench.sh build/bin

@@ -6,7 +6,8 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsqlite3-dev sqlite3 libxml2-dev nlohmann-json3-dev libedit-dev
-  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc postgresql
+  unixodbc unixodbc-dev odbc-postgresql libsqliteodbc tdsodbc odbc-mdbtools postgresql
+  libsoci-dev libboost-dev libpq-dev
   tmux
 )
 missing=()

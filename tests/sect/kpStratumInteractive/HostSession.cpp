@@ -155,10 +155,12 @@ void HostSession::WriteLexicon(const std::vector<LexiconRow>& rows) {
 }
 
 void HostSession::WriteUdl(const std::string& dataSource) {
+  WriteUdlInitString("Provider=SQLite;Data Source=" + dataSource);
+}
+
+void HostSession::WriteUdlInitString(const std::string& initString) {
   std::string text =
-      "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n"
-      "Provider=SQLite;Data Source=" +
-      dataSource + "\r\n";
+      "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" + initString + "\r\n";
   WriteFile(PathOf("isoDB.udl"), "\xFF\xFE" + Utf16Le(text));
 }
 

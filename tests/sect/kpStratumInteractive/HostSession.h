@@ -71,6 +71,8 @@ class HostSession {
   // Writes isoDB.udl as Windows writes it: UTF-16LE with BOM, CRLF lines, "[oledb]", the
   // comment line, then "Provider=SQLite;Data Source=" + dataSource.
   void WriteUdl(const std::string& dataSource);
+  // The same file with any initialisation string (UTF-8 here), e.g. an ODBC one.
+  void WriteUdlInitString(const std::string& initString);
   void RemoveUdl();
   // An environment variable for the host process of the following runs.
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
