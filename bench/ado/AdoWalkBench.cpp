@@ -5,20 +5,19 @@
 //                 coerced to BSTR (UTF-16), then GBK;
 //   AdoClient   - the same through a client-side static cursor, whose rows are materialised.
 // The target is ADO within 2x the plain loop. Counters: rows walked and, for the client cursor,
-// heap bytes per materialised row (malloc statistics before and after Open).
+// heap bytes per materialised row (malloc statistics before and after Open). The ADO walk and
+// the conversion are shared with the PostgreSQL benchmark (AdoWalk, GbkText).
 // The database is built once per run in a temporary file and removed at exit.
 #include <benchmark/benchmark.h>
-#include <comdef.h>
-#include <malloc.h>
-#include <msado15.tlh>
 #include <objbase.h>
-#include <oleauto.h>
 #include <sqlite3.h>
 #include <unistd.h>
-#include <winnls.h>
 
 #include <cstdio>
 #include <string>
+
+#include "AdoWalk.h"
+#include "GbkText.h"
 
 namespace {
 
@@ -63,13 +62,6 @@ Database& Db() {
   return db;
 }
 
-// UTF-16 -> GBK into a reused buffer; answers the byte count.
-size_t ToGbk(const WCHAR* text, int units, std::string& out) {
-  out.resize((size_t)units * 2 + 1);
-  int n = WideCharToMultiByte(CP_GBK, 0, text, units, out.data(), (int)out.size(), nullptr, nullptr);
-  return n > 0 ? (size_t)n : 0;
-}
-
 void SqliteLoop(benchmark::State& state) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(Db().path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -82,10 +74,7 @@ void SqliteLoop(benchmark::State& state) {
     while (sqlite3_step(stmt) == SQLITE_ROW) {
       for (int c = 0; c < 4; ++c) {
         const char* text = (const char*)sqlite3_column_text(stmt, c);
-        int bytes = sqlite3_column_bytes(stmt, c);
-        wide.resize((size_t)bytes + 1);
-        int units = MultiByteToWideChar(CP_UTF8, 0, text, bytes, wide.data(), (int)wide.size());
-        total += ToGbk(wide.data(), units, narrow);
+        total += kpbench::Utf8ToGbk(text, (size_t)sqlite3_column_bytes(stmt, c), wide, narrow);
       }
     }
     sqlite3_finalize(stmt);
@@ -95,47 +84,18 @@ void SqliteLoop(benchmark::State& state) {
   state.counters["rows"] = kRows;
 }
 
-void Walk(benchmark::State& state, CursorLocationEnum location) {
+void Walk(benchmark::State& state, kpbench::AdoCursor cursor) {
   CoInitialize(nullptr);
-  {
-    _ConnectionPtr conn;
-    conn.CreateInstance(__uuidof(Connection));
-    std::string cs = "Provider=SQLite;Data Source=" + Db().path;
-    conn->Open(_bstr_t(cs.c_str()), _bstr_t(""), _bstr_t(""), adConnectUnspecified);
-    std::string narrow;
-    size_t total = 0;
-    double bytesPerRow = 0;
-    for (auto _ : state) {
-      _RecordsetPtr rs;
-      rs.CreateInstance(__uuidof(Recordset));
-      rs->PutCursorLocation(location);
-      size_t before = mallinfo2().uordblks;
-      rs->Open(_variant_t("SELECT id, name, value, code FROM t"),
-               _variant_t((IDispatch*)conn.GetInterfacePtr()), adOpenForwardOnly, adLockReadOnly, adCmdText);
-      size_t after = mallinfo2().uordblks;
-      bytesPerRow = location == adUseClient ? (double)(after - before) / kRows : 0;
-      FieldsPtr fields = rs->GetFields();
-      while (!rs->GetadoEOF()) {
-        for (long c = 0; c < 4; ++c) {
-          _variant_t v = fields->GetItem(_variant_t(c))->GetValue();
-          if (v.vt != VT_BSTR) v.ChangeType(VT_BSTR);
-          total += ToGbk(v.bstrVal, (int)SysStringLen(v.bstrVal), narrow);
-        }
-        rs->MoveNext();
-      }
-    }
-    benchmark::DoNotOptimize(total);
-    state.counters["rows"] = kRows;
-    state.counters["bytes_per_row"] = bytesPerRow;
-  }
+  kpbench::WalkAdo(state, "Provider=SQLite;Data Source=" + Db().path, "SELECT id, name, value, code FROM t",
+                   cursor);
   CoUninitialize();
 }
 
 void AdoServer(benchmark::State& state) {
-  Walk(state, adUseServer);
+  Walk(state, kpbench::AdoCursor::Server);
 }
 void AdoClient(benchmark::State& state) {
-  Walk(state, adUseClient);
+  Walk(state, kpbench::AdoCursor::Client);
 }
 
 BENCHMARK(SqliteLoop)->Unit(benchmark::kMillisecond)->Iterations(3);
