@@ -63,7 +63,7 @@ endfunction()
 
 # The throw-away PostgreSQL server of the tests (scripts/pg-server.sh): a CTest fixture that
 # starts it before the first test that needs it and stops it after the last. Its state file
-# (port, folder) is KP_TEST_PG_STATE in every test's environment. Where the server programs are
+# (port, folder) is ${KP_TEST_PG_STATE}, compiled into the test support. Where the server programs are
 # not installed the start succeeds without a server, and the tests that need one say so.
 set(KP_TEST_PG_STATE ${CMAKE_BINARY_DIR}/pg/server.env)
 function(kp_add_pg_fixture)
@@ -85,7 +85,10 @@ function(kp_add_test name)
   if(T_GBK)
     kp_gbk(${name})
   endif()
-  set(environment "KP_SOURCE_DIR=${CMAKE_SOURCE_DIR};KP_BIN_DIR=${CMAKE_BINARY_DIR}/bin;KP_TEST_PG_STATE=${KP_TEST_PG_STATE}")
+  # One variable only: gtest_discover_tests splits a list value into separate properties. The
+  # tests find the bin folder next to themselves and the PostgreSQL state file by a default
+  # compiled in (KP_TEST_PG_STATE in the environment overrides it).
+  set(environment "KP_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
   if(T_PGSERVER)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 NO_PRETTY_VALUES WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
                          PROPERTIES ENVIRONMENT "${environment}" FIXTURES_REQUIRED pg)

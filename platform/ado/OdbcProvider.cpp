@@ -41,17 +41,20 @@ SQLHENV Environment() {
 // UTF-8 LC_CTYPE for the calling thread only; the process's locale is left alone.
 class Utf8CtypeForThisThread {
  public:
-  Utf8CtypeForThisThread() {
-    static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
-    if (utf8 != (locale_t)0) previous_ = uselocale(utf8);
+  // A locale object of its own each time: this library may be unloaded, a cached one would be
+  // lost with it.
+  Utf8CtypeForThisThread() : utf8_(newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0)) {
+    if (utf8_ != (locale_t)0) previous_ = uselocale(utf8_);
   }
   ~Utf8CtypeForThisThread() {
     if (previous_ != (locale_t)0) uselocale(previous_);
+    if (utf8_ != (locale_t)0) freelocale(utf8_);
   }
   Utf8CtypeForThisThread(const Utf8CtypeForThisThread&) = delete;
   Utf8CtypeForThisThread& operator=(const Utf8CtypeForThisThread&) = delete;
 
  private:
+  locale_t utf8_;
   locale_t previous_ = (locale_t)0;
 };
 

@@ -6,7 +6,7 @@
 // status, the map the host wrote back and the host's map-control call log.
 //
 // Assumptions: the host and the plug-in are in the directory named by the environment variable
-// KP_BIN_DIR (set by CTest), else next to the test executable. All texts here are UTF-8; the
+// KP_BIN_DIR when it is set, else next to the test executable. All texts here are UTF-8; the
 // lexicon stores UTF-8 text, which the ADO layer hands to the plug-in as GBK.
 #pragma once
 #include <map>
