@@ -2,17 +2,10 @@
 #include "OdbcDiagnostics.h"
 
 #include "AdoText.h"
+#include "OleDbErrors.h"
 
 namespace kp::ado {
 namespace {
-
-constexpr HRESULT DB_E_ERRORSINCOMMAND = (HRESULT)0x80040E14;
-constexpr HRESULT DB_E_NOTABLE = (HRESULT)0x80040E37;
-constexpr HRESULT DB_E_INTEGRITYVIOLATION = (HRESULT)0x80040E2F;
-constexpr HRESULT DB_E_PARAMNOTOPTIONAL = (HRESULT)0x80040E10;
-constexpr HRESULT DB_E_CANCELED = (HRESULT)0x80040E4E;
-constexpr HRESULT DB_SEC_E_PERMISSIONDENIED = (HRESULT)0x80040E09;
-constexpr HRESULT DB_SEC_E_AUTH_FAILED = (HRESULT)0x80040E4D;
 
 bool StartsWith(std::u16string_view s, std::u16string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
@@ -73,7 +66,7 @@ ProviderError OdbcDiagnostics::Collect(SQLSMALLINT type, SQLHANDLE handle, SQLRE
   ProviderError lead = records.front();
   size_t from = 1;
   if (lead.sqlState == u"57014" && lead.description.find(u"timeout") != std::u16string::npos) {
-    lead = Make((HRESULT)0x80040E4E, u"HYT00", u"Query timeout expired");
+    lead = Make(DB_E_CANCELED, u"HYT00", u"Query timeout expired");
     from = 0;
   }
   for (size_t i = from; i < records.size(); ++i) lead.further.push_back(std::move(records[i]));

@@ -9,14 +9,11 @@
 #include "AdoText.h"
 #include "OdbcCursor.h"
 #include "OdbcDiagnostics.h"
+#include "OleDbErrors.h"
 #include "SchemaRowset.h"
 
 namespace kp::ado {
 namespace {
-
-constexpr HRESULT DB_E_NOCOMMAND = (HRESULT)0x80040E0C;
-constexpr HRESULT DB_E_PARAMNOTOPTIONAL = (HRESULT)0x80040E10;
-constexpr HRESULT DB_SEC_E_PERMISSIONDENIED = (HRESULT)0x80040E09;
 
 SQLWCHAR* W(const std::u16string& s) {
   return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(s.c_str()));

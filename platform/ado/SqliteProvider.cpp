@@ -10,18 +10,13 @@
 
 #include "AdoText.h"
 #include "ConnectionString.h"
+#include "OleDbErrors.h"
 #include "SchemaRowset.h"
 
 namespace kp::ado {
 namespace {
 
 constexpr const char16_t* kSource = u"Microsoft OLE DB Provider for SQLite";
-constexpr HRESULT DB_E_ERRORSINCOMMAND = (HRESULT)0x80040E14;
-constexpr HRESULT DB_E_NOTABLE = (HRESULT)0x80040E37;
-constexpr HRESULT DB_E_INTEGRITYVIOLATION = (HRESULT)0x80040E2F;
-constexpr HRESULT DB_E_PARAMNOTOPTIONAL = (HRESULT)0x80040E10;
-constexpr HRESULT DB_E_CANCELED = (HRESULT)0x80040E4E;
-constexpr HRESULT DB_SEC_E_PERMISSIONDENIED = (HRESULT)0x80040E09;
 
 std::u16string U16(const void* p) {
   return p ? std::u16string(static_cast<const char16_t*>(p)) : std::u16string();
@@ -222,7 +217,7 @@ class SqliteSession final : public ProviderSession {
       sqlite3_finalize(stmt);
     }
     if (!any) {
-      err.hr = (HRESULT)0x80040E0C;  // DB_E_NOCOMMAND
+      err.hr = DB_E_NOCOMMAND;
       err.description = u"Command text was not set for the command object.";
       err.sqlState = u"42000";
       err.source = kSource;

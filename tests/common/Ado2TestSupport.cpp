@@ -182,16 +182,6 @@ std::string PostgresUnavailable() {
 std::string SqliteOdbcCreate(const std::string&, const std::string&) {
   throw std::runtime_error(NoOdbc());
 }
-// The procedures of a provider with them (Ado2TestSupport.h), as PostgreSQL functions: ODBC's
-// "{call name(...)}" is a SELECT from the function there. Their bodies are checked when called,
-// so the tables may come later.
-const char kPostgresProcedures[] =
-    "SET check_function_bodies = off;"
-    "CREATE FUNCTION stratum_rows() RETURNS TABLE(dcmc varchar, dcdm varchar, dcbm integer) LANGUAGE sql"
-    " AS 'SELECT dcmc, dcdm, dcbm FROM dcmc ORDER BY dcbm';"
-    "CREATE FUNCTION t_insert(n integer, s text) RETURNS integer LANGUAGE sql"
-    " AS 'INSERT INTO t(id, name) VALUES (n, s) RETURNING id';";
-
 std::string PostgresCreate(const std::string&, const std::string&) {
   throw std::runtime_error(NoOdbc());
 }
