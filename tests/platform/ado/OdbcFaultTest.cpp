@@ -2,12 +2,11 @@
 // gives: a wrong password, a server that is down, the server stopped between connect and query,
 // the link dropped in the middle of a read (the fault switch), a statement timing out, an
 // unknown DSN (the driver manager's IM002), FreeTDS against a closed port, MDBTools with a
-// missing file. The test of a driver the driver manager does not list runs alone in its own
-// process (ODBCSYSINI must point at an empty odbcinst.ini before the first ODBC call), so it is
-// named ...DriverManagerListsNone and CTest runs each case as a process of its own.
+// missing file, and a driver the driver manager does not list (in a process of its own).
 #include <kpado.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "AdoTestSupport.h"
@@ -32,6 +31,7 @@ class OdbcFault : public ::testing::Test {
     conn_ = nullptr;
     CoUninitialize();
   }
+  // Skips the test when the test server is missing; the caller returns when IsSkipped().
   void NeedPostgres() {
     std::string why;
     if (!kptest::PgTestServer::Available(&why)) GTEST_SKIP() << "PostgreSQL is not available: " << why;
@@ -54,6 +54,7 @@ constexpr const char* kClosedPort = "1";
 // with the driver's 08001 and the server's message; Errors holds the driver's records.
 TEST_F(OdbcFault, WrongPasswordFailsToConnect) {
   NeedPostgres();
+  if (IsSkipped()) return;
   HRESULT hr = Open(kptest::PgTestServer::OdbcString("postgres", "kp_secret", "wrong"));
   EXPECT_EQ(hr, E_FAIL);
   ASSERT_GE(conn_->GetErrors()->GetCount(), 1);
@@ -100,6 +101,7 @@ TEST_F(OdbcFault, ServerStoppedBetweenConnectAndQuery) {
 // client cursor): Open fails with 08S01 and later calls keep failing.
 TEST_F(OdbcFault, LinkDroppedInTheMiddleOfARead) {
   NeedPostgres();
+  if (IsSkipped()) return;
   std::string db = kptest::PgTestServer::CreateDatabase("faultread");
   kptest::PgTestServer::Execute(db,
                                 "CREATE TABLE t (id integer); INSERT INTO t SELECT generate_series(1, 10)");
@@ -127,6 +129,7 @@ TEST_F(OdbcFault, LinkDroppedInTheMiddleOfARead) {
 // record (57014) after it; the connection stays usable.
 TEST_F(OdbcFault, StatementTimesOut) {
   NeedPostgres();
+  if (IsSkipped()) return;
   ASSERT_EQ(Open(kptest::PgTestServer::OdbcString("postgres")), S_OK);
   conn_->PutCommandTimeout(1);
   HRESULT hr = Hr([&] { conn_->Execute(_bstr_t(u"SELECT pg_sleep(5)"), nullptr, adCmdText); });
@@ -176,7 +179,10 @@ TEST_F(OdbcFault, MdbToolsMissingFile) {
 
 // With a driver manager that lists no drivers, the SQL Server and Jet providers are not found:
 // ADO's adErrProviderNotFound, the description naming the missing driver, Errors untouched.
-TEST_F(OdbcFault, ProviderNotFoundWhenDriverManagerListsNone) {
+// The driver manager reads odbcinst.ini once per process, so the check runs in a fresh process
+// of its own: a "threadsafe" death test executes this binary again for it, with ODBCSYSINI set
+// before the first ODBC call. The child reports what differs on its standard error.
+int ProviderNotFoundInThisProcess() {
   std::string dir = TempDir();
   WriteFile(dir + "/odbcinst.ini", "");
   WriteFile(dir + "/odbc.ini", "");
@@ -187,23 +193,32 @@ TEST_F(OdbcFault, ProviderNotFoundWhenDriverManagerListsNone) {
     const char* driver;
   } cases[] = {{"Provider=SQLOLEDB.1;Server=h;UID=u;PWD=", "FreeTDS"},
                {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x.mdb", "MDBTools"}};
+  int failures = 0;
+  auto fail = [&](const char* cs, const std::string& what) {
+    fprintf(stderr, "%s: %s\n", cs, what.c_str());
+    ++failures;
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.cs);
     _ConnectionPtr conn;
     conn.CreateInstance(__uuidof(Connection));
     try {
       conn->Open(_bstr_t(U(c.cs).c_str()), _bstr_t(u""), _bstr_t(u""), -1);
-      ADD_FAILURE() << "opened";
+      fail(c.cs, "opened");
     } catch (const _com_error& e) {
-      EXPECT_EQ(e.Error(), kProviderNotFound);
       std::string d = Utf8(e.Description());
-      EXPECT_EQ(d.rfind("Provider cannot be found. It may not be correctly installed.", 0), 0u) << d;
-      EXPECT_NE(d.find(std::string("\"") + c.driver + "\""), std::string::npos) << d;
+      if (e.Error() != kProviderNotFound) fail(c.cs, "HRESULT " + std::to_string((unsigned)e.Error()));
+      if (d.rfind("Provider cannot be found. It may not be correctly installed.", 0) != 0) fail(c.cs, d);
+      if (d.find(std::string("\"") + c.driver + "\"") == std::string::npos)
+        fail(c.cs, "no driver name: " + d);
     }
-    EXPECT_EQ(conn->GetErrors()->GetCount(), 0);
+    if (conn->GetErrors()->GetCount() != 0) fail(c.cs, "Errors is not empty");
   }
-  unsetenv("ODBCSYSINI");
-  unsetenv("ODBCINSTINI");
+  return failures;
+}
+
+TEST_F(OdbcFault, ProviderNotFoundWhenDriverManagerListsNone) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(exit(ProviderNotFoundInThisProcess()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
