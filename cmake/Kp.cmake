@@ -23,6 +23,15 @@ set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
 set(CMAKE_CXX_VISIBILITY_PRESET hidden)
 set(CMAKE_C_VISIBILITY_PRESET hidden)
 
+# ccache, where installed, keeps rebuilds short; paths below the source folder are hashed as
+# relative ones, so several checkouts of the tree share one cache.
+find_program(KP_CCACHE ccache)
+if(KP_CCACHE)
+  set(launcher ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1 ${KP_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
+endif()
+
 option(KP_WERROR "Treat warnings as errors" ON)
 option(KP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 

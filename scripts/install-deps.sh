@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 libxml2-dev nlohmann-json3-dev libedit-dev
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc tdsodbc odbc-mdbtools postgresql
   libsoci-dev libboost-dev libpq-dev
-  tmux
+  tmux ccache
 )
 missing=()
 for p in "${packages[@]}"; do
