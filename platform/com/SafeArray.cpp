@@ -9,6 +9,15 @@
 // changes the right-most dimension, so the data grows or shrinks at its end.
 // Errors: DISP_E_BADINDEX for an index or dimension out of range, DISP_E_ARRAYISLOCKED for
 // destroying or resizing a locked array, E_UNEXPECTED for unlocking an unlocked one.
+//
+// Sizes come from callers (and, through ADO, from files and databases), so every element count
+// and byte size is computed with overflow checks: SafeArrayCreate answers NULL and SafeArrayRedim
+// E_OUTOFMEMORY for a size that does not fit the address space, before anything is allocated.
+// Indices are LONGs, so a dimension whose upper bound (lLbound + cElements - 1) lies outside the
+// LONG range could not be addressed: SafeArrayCreate refuses it (NULL) and SafeArrayRedim answers
+// DISP_E_BADINDEX (the documentation names no code for this case). SafeArrayGetUBound answers the
+// documented DISP_E_OVERFLOW for a descriptor built by hand with such a bound.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -77,6 +86,29 @@ size_t ElementCount(const SAFEARRAY* psa) {
   return n;
 }
 
+// The element count of `count` bounds, false when it or its size in bytes (elementSize each)
+// does not fit a size_t. A zero count anywhere makes the array empty whatever the others are.
+bool CheckedCount(const SAFEARRAYBOUND* bounds, size_t count, size_t elementSize, size_t* elements) {
+  size_t n = 1;
+  for (size_t i = 0; i < count; ++i)
+    if (bounds[i].cElements == 0) {
+      *elements = 0;
+      return true;
+    }
+  for (size_t i = 0; i < count; ++i)
+    if (__builtin_mul_overflow(n, static_cast<size_t>(bounds[i].cElements), &n)) return false;
+  size_t bytes;
+  if (__builtin_mul_overflow(n, elementSize, &bytes)) return false;
+  *elements = n;
+  return true;
+}
+
+// Whether the upper bound lLbound + cElements - 1 is a LONG.
+bool UpperBoundFits(const SAFEARRAYBOUND& b) {
+  const long long upper = static_cast<long long>(b.lLbound) + static_cast<long long>(b.cElements) - 1;
+  return upper >= INT32_MIN && upper <= INT32_MAX;
+}
+
 // Releases what elements [first, last) own.
 void ClearElements(SAFEARRAY* psa, size_t first, size_t last) {
   if (!psa->pvData) return;
@@ -136,15 +168,19 @@ extern "C" {
 
 SAFEARRAY* WINAPI SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
   if (cDims == 0 || cDims > 0xFFFF || !rgsabound || !IsSupported(vt)) return nullptr;
+  const size_t elementSize = kp::com::ScalarSize(vt);
+  size_t count = 0;
+  if (!CheckedCount(rgsabound, cDims, elementSize, &count)) return nullptr;
+  for (UINT i = 0; i < cDims; ++i)
+    if (!UpperBoundFits(rgsabound[i])) return nullptr;
   char* block = static_cast<char*>(std::calloc(1, kPrefix + DescriptorSize(cDims)));
   if (!block) return nullptr;
   auto* psa = reinterpret_cast<SAFEARRAY*>(block + kPrefix);
   StoredType(psa) = vt;
   psa->cDims = static_cast<USHORT>(cDims);
   psa->fFeatures = FADF_HAVEVARTYPE | FeaturesOf(vt);
-  psa->cbElements = static_cast<ULONG>(kp::com::ScalarSize(vt));
+  psa->cbElements = static_cast<ULONG>(elementSize);
   for (UINT i = 0; i < cDims; ++i) psa->rgsabound[cDims - 1 - i] = rgsabound[i];
-  const size_t count = ElementCount(psa);
   if (count) {
     psa->pvData = std::calloc(count, psa->cbElements);
     if (!psa->pvData) {
@@ -188,6 +224,7 @@ HRESULT WINAPI SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) {
   if (!psa || !plUbound) return E_INVALIDARG;
   if (nDim < 1 || nDim > psa->cDims) return DISP_E_BADINDEX;
   const SAFEARRAYBOUND& b = psa->rgsabound[psa->cDims - nDim];
+  if (!UpperBoundFits(b)) return DISP_E_OVERFLOW;
   *plUbound = static_cast<LONG>(b.lLbound + static_cast<long long>(b.cElements) - 1);
   return S_OK;
 }
@@ -293,11 +330,15 @@ HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
 
 HRESULT WINAPI SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
   if (!psa || !psaboundNew) return E_INVALIDARG;
+  if (psa->cDims == 0) return E_INVALIDARG;
   if (psa->cLocks || (psa->fFeatures & FADF_FIXEDSIZE)) return DISP_E_ARRAYISLOCKED;
+  if (!UpperBoundFits(*psaboundNew)) return DISP_E_BADINDEX;
   const size_t oldCount = ElementCount(psa);
-  size_t others = 1;
-  for (USHORT i = 1; i < psa->cDims; ++i) others *= psa->rgsabound[i].cElements;
-  const size_t newCount = others * psaboundNew->cElements;
+  // The new bounds, right-most first as stored; their count and byte size must fit.
+  std::vector<SAFEARRAYBOUND> bounds(psa->rgsabound, psa->rgsabound + psa->cDims);
+  bounds[0] = *psaboundNew;
+  size_t newCount = 0;
+  if (!CheckedCount(bounds.data(), bounds.size(), psa->cbElements, &newCount)) return E_OUTOFMEMORY;
   if (newCount < oldCount) ClearElements(psa, newCount, oldCount);
   if (newCount == 0) {
     std::free(psa->pvData);
