@@ -49,9 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         // 2^16 ^ 4 = 2^64 elements: the count wraps to 0 in 64-bit arithmetic.
         CreateCase{"count wraps to zero", VT_UI1, {{0x10000, 0}, {0x10000, 0}, {0x10000, 0}, {0x10000, 0}}},
         // (2^32-1)^2 * 2^31 wraps to 2^31.
-        CreateCase{"count wraps to a smaller count",
-                   VT_UI1,
-                   {{0xFFFFFFFF, 0}, {0xFFFFFFFF, 0}, {0x80000000, 0}}},
+        CreateCase{
+            "count wraps to a smaller count", VT_UI1, {{0xFFFFFFFF, 0}, {0xFFFFFFFF, 0}, {0x80000000, 0}}},
         // 2^61 elements of 16 bytes: the byte size wraps.
         CreateCase{"byte size wraps", VT_VARIANT, {{0x80000000, 0}, {0x40000000, 0}}},
         // Upper bound 0x7FFFFFFF + 1 does not fit a LONG.
