@@ -1,5 +1,7 @@
 // Filter/Find criteria: a small recursive-descent parser over the UTF-16 text and an evaluator
-// over VARIANT field values. See Criteria.h for the language and the rules followed.
+// over VARIANT field values. See Criteria.h for the language and the rules followed. The parser
+// recurses once per parenthesis and the tree it builds is at most about twice as deep, so
+// Criteria::kMaxNesting bounds the stack used by parsing, evaluating and destroying alike.
 #include "Criteria.h"
 
 #include <charconv>
@@ -162,9 +164,11 @@ class Parser {
   std::unique_ptr<Criteria::Node> Primary() {
     SkipBlanks();
     if (i_ < s_.size() && s_[i_] == u'(') {
-      if (find_) return nullptr;
+      if (find_ || depth_ >= Criteria::kMaxNesting) return nullptr;
       ++i_;
+      ++depth_;
       auto inner = OrExpr();
+      --depth_;
       SkipBlanks();
       if (!inner || i_ >= s_.size() || s_[i_] != u')') return nullptr;
       ++i_;
@@ -304,6 +308,7 @@ class Parser {
 
   std::u16string_view s_;
   size_t i_ = 0;
+  int depth_ = 0;  // open parentheses around the current position
   bool find_;
   std::vector<Criteria::Clause>* clauses_ = nullptr;
 };

@@ -15,6 +15,7 @@
 // with AND ("(A OR B) AND C" must be written "(A AND C) OR (B AND C)"): a criteria string is an
 // OR of AND groups. We read it that way, so an unparenthesised "A OR B AND C" means
 // "A OR (B AND C)", and an AND with an operand that contains a top-level OR is refused with
+// adErrInvalidArgument. Parentheses nest at most kMaxNesting deep; deeper text is
 // adErrInvalidArgument. Find takes exactly one clause: AND, OR or parentheses are
 // adErrInvalidArgument.
 //
@@ -40,6 +41,11 @@ class Criteria {
   ~Criteria();
   Criteria(Criteria&&) noexcept;
   Criteria& operator=(Criteria&&) noexcept;
+
+  // Parentheses nest at most this deep. Hand-written criteria rarely go past three levels; the
+  // parser, the evaluator and the destructor recurse once per level, so deeper text (a hostile
+  // or generated string) is refused with kErrInvalidArgument instead of exhausting the stack.
+  static constexpr int kMaxNesting = 100;
 
   // Parse a Filter criteria string. An empty (or blank) text is invalid here: the caller treats
   // "" as adFilterNone before parsing. Failures: kErrInvalidArgument with the documented
