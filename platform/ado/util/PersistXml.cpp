@@ -8,8 +8,10 @@
 //   dates      "yyyy-mm-ddThh:mm:ss" (adDBDate "yyyy-mm-dd", adDBTime "hh:mm:ss"), whole seconds;
 //   booleans   "True" / "False" (read: true/false in any case, 1, 0, -1);
 //   binary     bin.hex, two lowercase hex digits per byte (read: either case).
-// libxml2 escapes '&', '<', '>' and '"' in attribute values; ADO also writes &apos;, which
-// readers treat the same as a plain apostrophe.
+// libxml2 escapes '&', '<', '>' and '"' in attribute values, and writes tab, LF and CR as
+// character references (&#9; &#10; &#13;) so that attribute-value normalisation on reading does
+// not turn them into blanks; ADO also writes &apos;, which readers treat the same as a plain
+// apostrophe. Save checks every name and value before it creates the file: see PersistXml.h.
 //
 // A pending update that sets a column to Null cannot be written as an attribute; the changed row
 // then carries rs:forcenull with the blank-separated XML names of those columns. The attribute is
@@ -171,17 +173,55 @@ bool ParseScaled(std::u16string_view text, unsigned __int128& magnitude, bool& n
   return true;
 }
 
-// The text of a value, or nullopt for Null. A type the format cannot hold fails.
-HRESULT ValueText(const VARIANT& in, int columnType, std::optional<std::string>& out) {
+std::u16string Ascii(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}
+
+// "U+000B" for a UTF-16 unit.
+std::u16string CodeText(char16_t c) {
+  char buf[8];
+  snprintf(buf, sizeof buf, "U+%04X", (unsigned)c);
+  return Ascii(buf);
+}
+
+// Why text cannot go into an XML document (empty when it can): XML 1.0 has no form, not even a
+// character reference, for U+0000-U+0008, U+000B, U+000C, U+000E-U+001F, U+FFFE and U+FFFF,
+// and a UTF-16 unit that does not pair up names no character at all. Tab, LF and CR are fine:
+// libxml2 writes them as character references inside attribute values, so attribute-value
+// normalisation leaves them alone.
+std::u16string Unwritable(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      ++i;  // a pair: one character beyond the Basic Multilingual Plane
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) return u"an unpaired surrogate " + CodeText(c);
+    if ((c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c == 0xFFFE || c == 0xFFFF)
+      return u"the character " + CodeText(c);
+  }
+  return u"";
+}
+
+// The text of a value, or nullopt for Null. A value the format cannot hold fails with
+// kErrDataConversion and *why (not null) saying what is wrong.
+HRESULT ValueText(const VARIANT& in, int columnType, std::optional<std::string>& out, std::u16string* why) {
   const VARIANT& v = ValueCompare::Deref(in);
   out.reset();
   switch (v.vt) {
     case VT_EMPTY:
     case VT_NULL:
       return S_OK;
-    case VT_BSTR:
-      out = Utf8(ValueCompare::Text(v));
+    case VT_BSTR: {
+      const std::u16string_view text = ValueCompare::Text(v);
+      *why = Unwritable(text);
+      if (!why->empty()) {
+        *why = u"the text holds " + *why + u", which XML cannot carry";
+        return kErrDataConversion;
+      }
+      out = Utf8(text);
       return S_OK;
+    }
     case VT_I1:
       out = Chars((int)(signed char)v.cVal);
       return S_OK;
@@ -238,7 +278,10 @@ HRESULT ValueText(const VARIANT& in, int columnType, std::optional<std::string>&
                             : columnType == 134 ? DateText::Form::TimeOnly
                                                 : DateText::Form::DateTime;
       std::u16string text = DateText::FormatIso(v.date, form);
-      if (text.empty()) return kErrDataConversion;
+      if (text.empty()) {
+        *why = u"the date lies outside the years 100-9999";
+        return kErrDataConversion;
+      }
       out = Utf8(text);
       return S_OK;
     }
@@ -253,6 +296,7 @@ HRESULT ValueText(const VARIANT& in, int columnType, std::optional<std::string>&
       return S_OK;
     }
     default:
+      *why = u"a value of VARIANT type " + Ascii(std::to_string(v.vt)) + u" has no form in the format";
       return kErrDataConversion;
   }
 }
@@ -270,9 +314,13 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Reads the text of a value of ADO type adoType into out (VariantInit'ed by the caller).
-bool ReadValue(const std::string& text, int adoType, VARIANT& out) {
-  std::string t = text;
+// Reads the text of a value of ADO type adoType into *target (VariantInit'ed by the caller).
+// target null: only checks that the text reads, allocating nothing for texts and binary values.
+bool ReadValue(const std::string& text, int adoType, VARIANT* target) {
+  VARIANT scratch;
+  VariantInit(&scratch);
+  VARIANT& out = target ? *target : scratch;
+  const std::string& t = text;
   auto integer = [&](VARTYPE vt, long long lo, long long hi) {
     long long x;
     std::string s = t;
@@ -391,7 +439,8 @@ bool ReadValue(const std::string& text, int adoType, VARIANT& out) {
     case 128:
     case 204:
     case 205: {
-      if (t.size() % 2) return false;
+      if (t.size() % 2 || t.size() / 2 > UINT32_MAX) return false;
+      if (!target) return std::all_of(t.begin(), t.end(), [](char c) { return HexDigit(c) >= 0; });
       SAFEARRAY* sa = SafeArrayCreateVector(VT_UI1, 0, (ULONG)(t.size() / 2));
       if (!sa) return false;
       unsigned char* p = static_cast<unsigned char*>(sa->pvData);
@@ -408,12 +457,26 @@ bool ReadValue(const std::string& text, int adoType, VARIANT& out) {
       return true;
     }
     default: {  // strings, GUIDs and anything else: text
+      if (!target) return true;
       std::u16string w = Utf16(t.c_str());
       out.bstrVal = SysAllocStringLen(w.data(), (UINT)w.size());
       out.vt = VT_BSTR;
       return out.bstrVal != nullptr;
     }
   }
+}
+
+// ValueText, then a check that the text reads back as a value of the column's type, so that Save
+// never writes a file that Load refuses. (A column may hold values of other types: SQLite hands
+// out each value in its stored type, so an INTEGER column can hold 'abc' or 5000000000.)
+HRESULT WritableText(const VARIANT& in, int columnType, std::optional<std::string>& out,
+                     std::u16string* why) {
+  HRESULT hr = ValueText(in, columnType, out, why);
+  if (FAILED(hr) || !out || ReadValue(*out, columnType, nullptr)) return hr;
+  out.reset();
+  *why = u"a value of VARIANT type " + Ascii(std::to_string(ValueCompare::Deref(in).vt)) +
+         u" does not read back as the column's type (ADO type " + Ascii(std::to_string(columnType)) + u")";
+  return kErrDataConversion;
 }
 
 // ---- Reading helpers (by namespace URI) ----
@@ -481,35 +544,77 @@ HRESULT BadSource(std::u16string* description) {
 
 // ---- Writing helpers ----
 
+// Fail with hr, the detail (when there is one) following the documented text.
+HRESULT Refuse(HRESULT hr, const std::u16string& detail, std::u16string* description) {
+  Fail(hr, description);
+  if (description && !detail.empty()) *description += u" " + detail;
+  return hr;
+}
+
 void SetAttr(xmlNode* n, xmlNs* ns, const char* name, const std::string& value) {
   xmlNewNsProp(n, ns, X(name), X(value));
 }
 
-bool ValidXmlName(const std::string& name) {
-  return !name.empty() && xmlValidateNCName(X(name), 0) == 0;
+// Whether name can stand as a z:row attribute: an XML name without a colon that does not start
+// with "xml" in any case (XML reserves those; "xmlns" would even be read as a namespace
+// declaration and its column lost).
+bool UsableXmlName(const std::string& name) {
+  if (name.empty() || xmlValidateNCName(X(name), 0) != 0) return false;
+  return !(name.size() >= 3 && (name[0] | 0x20) == 'x' && (name[1] | 0x20) == 'm' && (name[2] | 0x20) == 'l');
+}
+
+// "Column 2 ("Name")": how refusals name a column (ordinal 1-based).
+std::u16string ColumnLabel(size_t index, const PersistColumn& c) {
+  return u"Column " + Ascii(std::to_string(index + 1)) + u" (\"" + c.name + u"\")";
 }
 
 struct RowWriter {
   const std::vector<PersistColumn>& columns;
   const std::vector<std::string>& xmlNames;
   xmlNs* z;
+  std::u16string* detail;  // receives what a refusal is about
 
   // Writes a z:row under parent with the columns whose include flag is set; row (may be null)
-  // receives the element.
+  // receives the element. rowLabel ("row 3") names the row in a refusal.
   HRESULT Write(xmlNode* parent, const std::vector<VARIANT>& values, const std::vector<bool>* include,
-                xmlNode** written = nullptr) {
+                const std::u16string& rowLabel, xmlNode** written = nullptr) {
     xmlNode* row = xmlNewChild(parent, z, X("row"), nullptr);
     if (written) *written = row;
     for (size_t c = 0; c < columns.size(); ++c) {
       if (include && !(*include)[c]) continue;
       std::optional<std::string> text;
-      HRESULT hr = ValueText(values[c], columns[c].type, text);
+      HRESULT hr = Text(values[c], c, rowLabel, text);
       if (FAILED(hr)) return hr;
       if (text) xmlNewProp(row, X(xmlNames[c]), X(*text));
     }
     return S_OK;
   }
+
+  // WritableText of column c, with the refusal described in *detail.
+  HRESULT Text(const VARIANT& value, size_t c, const std::u16string& rowLabel,
+               std::optional<std::string>& out) {
+    std::u16string why;
+    HRESULT hr = WritableText(value, columns[c].type, out, &why);
+    if (FAILED(hr)) *detail = ColumnLabel(c, columns[c]) + u", " + rowLabel + u": " + why + u".";
+    return hr;
+  }
 };
+
+// Why a column's names cannot be saved (empty when they can): its name, base table or base
+// column holds what XML cannot carry.
+std::u16string UnwritableNames(size_t index, const PersistColumn& c) {
+  const struct {
+    const std::u16string& text;
+    const char16_t* what;
+  } parts[] = {{c.name, u"name"}, {c.baseTable, u"base table name"}, {c.baseColumn, u"base column name"}};
+  for (const auto& part : parts) {
+    std::u16string why = Unwritable(part.text);
+    if (!why.empty())
+      return u"Column " + Ascii(std::to_string(index + 1)) + u": its " + part.what + u" holds " + why +
+             u", which XML cannot carry.";
+  }
+  return u"";
+}
 
 }  // namespace
 
@@ -522,6 +627,11 @@ HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistC
         r.state == RowState::Modified && !r.original.empty() && r.original.size() != columns.size();
     if (r.values.size() != columns.size() || badOriginal) return Fail(kErrInvalidArgument, description);
   }
+  // What XML cannot carry is refused before anything is written; so are values (below) whose
+  // text would not read back.
+  std::u16string detail;
+  for (size_t i = 0; i < columns.size() && detail.empty(); ++i) detail = UnwritableNames(i, columns[i]);
+  if (!detail.empty()) return Refuse(kErrDataConversion, detail, description);
 
   xmlDoc* doc = xmlNewDoc(X("1.0"));
   xmlNode* root = xmlNewNode(nullptr, X("xml"));
@@ -541,7 +651,7 @@ HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistC
   });
   if (updatable) SetAttr(elementType, rs, "updatable", "true");
 
-  // XML names: the column name when it is a valid XML name not used before, else c<ordinal-1>
+  // XML names: the column name when it is a usable XML name not used before, else c<ordinal-1>
   // with the real name in rs:name.
   std::vector<std::string> xmlNames;
   for (size_t i = 0; i < columns.size(); ++i) {
@@ -549,7 +659,7 @@ HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistC
     auto used = [&](const std::string& n) {
       return std::find(xmlNames.begin(), xmlNames.end(), n) != xmlNames.end();
     };
-    if (!ValidXmlName(name) || used(name)) {
+    if (!UsableXmlName(name) || used(name)) {
       std::string alias = "c" + std::to_string(i);
       while (used(alias)) alias += "_";
       xmlNames.push_back(alias);
@@ -589,16 +699,17 @@ HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistC
   xmlNewProp(extends, X("type"), X("rs:rowbase"));
 
   xmlNode* data = xmlNewChild(root, rs, X("data"), nullptr);
-  RowWriter writer{columns, xmlNames, z};
+  RowWriter writer{columns, xmlNames, z, &detail};
   HRESULT hr = S_OK;
   xmlNode* group = nullptr;  // the open rs:insert or rs:delete for consecutive rows
   RowState groupState = RowState::Unchanged;
-  for (const PersistRow& r : rows) {
-    if (FAILED(hr)) break;
+  for (size_t index = 0; index < rows.size() && SUCCEEDED(hr); ++index) {
+    const PersistRow& r = rows[index];
+    const std::u16string rowLabel = u"row " + Ascii(std::to_string(index + 1));
     if (r.state != RowState::Inserted && r.state != RowState::Deleted) group = nullptr;
     switch (r.state) {
       case RowState::Unchanged:
-        hr = writer.Write(data, r.values, nullptr);
+        hr = writer.Write(data, r.values, nullptr, rowLabel);
         break;
       case RowState::Inserted:
       case RowState::Deleted: {
@@ -606,25 +717,25 @@ HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistC
           group = xmlNewChild(data, rs, X(r.state == RowState::Inserted ? "insert" : "delete"), nullptr);
         groupState = r.state;
         bool useOriginal = r.state == RowState::Deleted && r.original.size() == columns.size();
-        hr = writer.Write(group, useOriginal ? r.original : r.values, nullptr);
+        hr = writer.Write(group, useOriginal ? r.original : r.values, nullptr, rowLabel);
         break;
       }
       case RowState::Modified: {
         const std::vector<VARIANT>& orig = r.original.empty() ? r.values : r.original;
         xmlNode* update = xmlNewChild(data, rs, X("update"), nullptr);
         xmlNode* original = xmlNewChild(update, rs, X("original"), nullptr);
-        hr = writer.Write(original, orig, nullptr);
+        hr = writer.Write(original, orig, nullptr, rowLabel + u" (original values)");
         std::vector<bool> changed(columns.size());
         std::string forceNull;  // columns changed to Null
         for (size_t c = 0; c < columns.size() && SUCCEEDED(hr); ++c) {
           std::optional<std::string> before, after;
-          hr = ValueText(orig[c], columns[c].type, before);
-          if (SUCCEEDED(hr)) hr = ValueText(r.values[c], columns[c].type, after);
+          hr = writer.Text(orig[c], c, rowLabel + u" (original values)", before);
+          if (SUCCEEDED(hr)) hr = writer.Text(r.values[c], c, rowLabel, after);
           changed[c] = after && before != after;
           if (before && !after) forceNull += (forceNull.empty() ? "" : " ") + xmlNames[c];
         }
         xmlNode* changedRow = nullptr;
-        if (SUCCEEDED(hr)) hr = writer.Write(update, r.values, &changed, &changedRow);
+        if (SUCCEEDED(hr)) hr = writer.Write(update, r.values, &changed, rowLabel, &changedRow);
         if (SUCCEEDED(hr) && !forceNull.empty()) SetAttr(changedRow, rs, "forcenull", forceNull);
         break;
       }
@@ -637,7 +748,7 @@ HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistC
     if (!ok) hr = kErrWriteFile;
   }
   xmlFreeDoc(doc);
-  return FAILED(hr) ? Fail(hr, description) : S_OK;
+  return FAILED(hr) ? Refuse(hr, detail, description) : S_OK;
 }
 
 HRESULT PersistXml::Load(const std::string& utf8Path, std::vector<PersistColumn>& columns,
@@ -725,7 +836,7 @@ HRESULT PersistXml::Load(const std::string& utf8Path, std::vector<PersistColumn>
       xmlFree(text);
       VARIANT v;
       VariantInit(&v);
-      if (!ReadValue(s, cols[it->second].type, v)) {
+      if (!ReadValue(s, cols[it->second].type, &v)) {
         ok = false;
         break;
       }

@@ -15,6 +15,13 @@
 //
 // An rs:update row lists changed columns only; columns changed to Null are named in its
 // rs:forcenull attribute. bin.base64 columns are not read (they come back as strings).
+//
+// Whatever Save writes, Load reads back: a column whose name is not an XML name, or starts with
+// "xml" in any case (reserved by XML; "xmlns" would be taken as a namespace declaration), is
+// written under an alias c<ordinal-1> with its real name in rs:name. Texts keep tab, LF and CR
+// (written as character references). What XML 1.0 cannot carry at all (U+0000-U+0008, U+000B,
+// U+000C, U+000E-U+001F, U+FFFE, U+FFFF, unpaired surrogates) in a value or a name, and a value
+// whose text would not read as its column's type, make Save fail before anything is written.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -55,7 +62,13 @@ class PersistXml {
   //                        existing file), or it cannot be created or written;
   //   kErrInvalidArgument  a row whose value count differs from the column count;
   //   kErrDataConversion   a value of a type the format cannot hold (VT_DISPATCH, arrays other
-  //                        than VT_ARRAY|VT_UI1, ...).
+  //                        than VT_ARRAY|VT_UI1, ...), a value that would not read back as its
+  //                        column's type (text in an integer column, 5000000000 in an adInteger
+  //                        one), or a value or a name holding a character XML cannot carry; the
+  //                        documented text is then followed by the column, the row and the reason,
+  //                        e.g. 'Column 2 ("Note"), row 3: the text holds the character U+0001,
+  //                        which XML cannot carry.'
+  // Refusals happen before the file is created or replaced.
   static HRESULT Save(const std::string& utf8Path, const std::vector<PersistColumn>& columns,
                       const std::vector<PersistRow>& rows, bool overwrite, std::u16string* description);
 

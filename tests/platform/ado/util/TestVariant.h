@@ -32,6 +32,12 @@ class Var {
     return out;
   }
 
+  // Takes ownership of v.
+  static Var Adopt(const VARIANT& v) {
+    Var x;
+    x.v_ = v;
+    return x;
+  }
   static Var Null() { return Var(); }
   static Var Empty() {
     Var x;
