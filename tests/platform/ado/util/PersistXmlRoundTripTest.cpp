@@ -33,12 +33,6 @@ using kp::ado::RowState;
 using kp::ado::ValueCompare;
 using kp::ado::test::Var;
 
-namespace kp::ado::test {
-std::u16string Utf16(const std::string& ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
-}
-}  // namespace kp::ado::test
-
 namespace {
 
 const std::u16string kDataConversionText =
@@ -52,6 +46,11 @@ std::string Show(std::u16string_view s) {
     else
       out << "\\u" << std::hex << (int)c << std::dec;
   return out.str();
+}
+
+std::u16string Number(size_t i) {
+  std::string digits = std::to_string(i);
+  return std::u16string(digits.begin(), digits.end());
 }
 
 PersistColumn Column(std::u16string name, int type, int32_t size = 0) {
@@ -474,8 +473,7 @@ TEST_F(PersistXmlRoundTrip, EveryTypeLoadsBackExactlyAtItsLimits) {
       {128, Var::Bytes({})},
       {205, Var::Bytes({0x00})},
   };
-  for (size_t i = 0; i < limits.size(); ++i)
-    columns_.push_back(Column(u"v" + kp::ado::test::Utf16(std::to_string(i)), limits[i].type, 8));
+  for (size_t i = 0; i < limits.size(); ++i) columns_.push_back(Column(u"v" + Number(i), limits[i].type, 8));
   std::vector<Var> values;
   for (const Limit& l : limits) values.push_back(l.value);
   rows_.push_back(Row(RowState::Unchanged, values));
