@@ -2,7 +2,9 @@
 # `make check-sanitize` runs the whole suite under AddressSanitizer and UBSan; `make bench` runs
 # the benchmarks. `make demo-pg` runs the demo with the lexicon on a local PostgreSQL server
 # (scripts/load-lexicon-pg.sh starts it and leaves it running).
-.PHONY: deps build demo demo-pg check check-sanitize bench clean
+# `make fuzz` builds the fuzz targets with clang and libFuzzer and runs each for FUZZ_SECONDS
+# (default 60); see docs/fuzzing.md.
+.PHONY: deps build demo demo-pg check check-sanitize bench fuzz clean
 
 deps:
 	@scripts/install-deps.sh
@@ -29,8 +31,13 @@ demo-pg: build
 	  --plugin build/bin/libkpSect03StratumSel.so --config-dir out/postgres \
 	  --out out/section-with-stratum-pg.geojson --svg out/section-with-stratum-pg.svg
 
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@scripts/fuzz.sh build-fuzz/bin
+
 bench: build
 	@scripts/bench.sh build/bin
 
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-fuzz

@@ -9,6 +9,7 @@ packages=(
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc tdsodbc odbc-mdbtools postgresql
   libsoci-dev libboost-dev libpq-dev
   tmux ccache
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
