@@ -12,7 +12,10 @@
 //
 // Sizes come from callers (and, through ADO, from files and databases), so every element count
 // and byte size is computed with overflow checks: SafeArrayCreate answers NULL and SafeArrayRedim
-// E_OUTOFMEMORY for a size that does not fit the address space, before anything is allocated.
+// E_OUTOFMEMORY for a size that does not fit, before anything is allocated. Automation counts an
+// array's elements and bytes in 32-bit ULONGs (cElements, the element size, the BSTR and stream
+// forms of a byte array), so a data block larger than 4 GiB - 1 does not fit either: it could not
+// be described to a caller, and asking the heap for it would only fail more slowly.
 // Indices are LONGs, so a dimension whose upper bound (lLbound + cElements - 1) lies outside the
 // LONG range could not be addressed: SafeArrayCreate refuses it (NULL) and SafeArrayRedim answers
 // DISP_E_BADINDEX (the documentation names no code for this case). SafeArrayGetUBound answers the
@@ -98,7 +101,7 @@ bool CheckedCount(const SAFEARRAYBOUND* bounds, size_t count, size_t elementSize
   for (size_t i = 0; i < count; ++i)
     if (__builtin_mul_overflow(n, static_cast<size_t>(bounds[i].cElements), &n)) return false;
   size_t bytes;
-  if (__builtin_mul_overflow(n, elementSize, &bytes)) return false;
+  if (__builtin_mul_overflow(n, elementSize, &bytes) || bytes > UINT32_MAX) return false;
   *elements = n;
   return true;
 }

@@ -127,6 +127,24 @@ TEST(SafeArrayBounds, RedimToACountThatWrapsIsOutOfMemoryAndChangesNothing) {
   EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
 }
 
+TEST(SafeArrayBounds, DataOfFourGibibytesOrMoreIsRefusedBeforeAnyAllocation) {
+  // Automation describes an array's size in 32-bit ULONGs, so 2^16 x 2^14 four-byte elements
+  // (exactly 4 GiB) cannot be made; one element less in a dimension can be described but is
+  // not made here (it would allocate 4 GiB). A refused Redim to that size changes nothing.
+  SAFEARRAYBOUND bounds[2] = {{0x10000, 0}, {0x4000, 0}};
+  EXPECT_EQ(SafeArrayCreate(VT_I4, 2, bounds), nullptr);
+  EXPECT_EQ(SafeArrayCreateVector(VT_R8, 0, 0x20000000), nullptr);
+
+  bounds[1].cElements = 1;
+  SAFEARRAY* psa = SafeArrayCreate(VT_I4, 2, bounds);
+  ASSERT_NE(psa, nullptr);
+  void* data = psa->pvData;
+  SAFEARRAYBOUND grow{0x4000, 0};
+  EXPECT_EQ(SafeArrayRedim(psa, &grow), E_OUTOFMEMORY);
+  ExpectUnchanged(psa, 1, 0, data);
+  EXPECT_EQ(SafeArrayDestroy(psa), S_OK);
+}
+
 TEST(SafeArrayBounds, RedimToAnUpperBoundOutsideLongIsBadIndexAndKeepsTheData) {
   SAFEARRAY* psa = SafeArrayCreateVector(VT_BSTR, 0, 2);
   ASSERT_NE(psa, nullptr);
