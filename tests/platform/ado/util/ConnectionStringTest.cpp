@@ -107,7 +107,6 @@ TEST(ConnectionString, OdbcValueBracesReservedCharacters) {
   EXPECT_EQ(ConnectionString::OdbcValue(u""), u"");
 }
 
-
 // Writing back what was parsed gives the same pairs when parsed again, whatever the text held:
 // generated strings built from the characters the syntax gives a meaning to (quotes of both
 // kinds, ';', '=', blanks, braces) plus letters and a CJK character.
