@@ -158,7 +158,7 @@ HRESULT AdoConnection::raw_RollbackTrans() {
   return S_OK;
 }
 
-HRESULT AdoConnection::raw_Open(BSTR csText, BSTR, BSTR, LONG options) {
+HRESULT AdoConnection::raw_Open(BSTR csText, BSTR user, BSTR password, LONG options) {
   if (IsOpen()) return AdoFail(AdoErr(adErrObjectOpen), kSrcConnection);
   if (options != 0 && options != adConnectUnspecified) {
     if (options == adAsyncConnect) return AdoFail(AdoErr(adErrFeatureNotAvailable), kSrcConnection);
@@ -204,9 +204,12 @@ HRESULT AdoConnection::raw_Open(BSTR csText, BSTR, BSTR, LONG options) {
   if (provider.empty()) provider = u"MSDASQL";
   ProviderOpen open = ProviderRegistry::Find(provider);
   if (!open) return AdoFail(AdoErr(adErrProviderNotFound), kSrcConnection);
+  // The user and password arguments go to the provider beside the string, never into it: the
+  // ConnectionString property keeps what the caller gave.
+  ProviderLogin login{std::u16string(BstrView(user)), std::u16string(BstrView(password))};
   std::unique_ptr<ProviderSession> session;
   ProviderError err;
-  if (FAILED(open(cs, udlFolder, connectionTimeout_, mode_, session, err))) {
+  if (FAILED(open(cs, login, udlFolder, connectionTimeout_, mode_, session, err))) {
     // A provider whose engine is missing (an ODBC driver) is ADO's own error, not in Errors.
     if (err.hr == AdoErr(adErrProviderNotFound)) return SetError(err.hr, kSrcConnection, err.description);
     return RaiseProvider(err);

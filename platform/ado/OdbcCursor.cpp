@@ -8,6 +8,7 @@
 
 #include "AdoText.h"
 #include "OdbcDiagnostics.h"
+#include "OdbcPieces.h"
 
 namespace kp::ado {
 namespace {
@@ -15,7 +16,8 @@ namespace {
 constexpr SQLULEN kLongLimit = 4000;        // wider text or binary is read with SQLGetData
 constexpr SQLLEN kBlockBytes = 256 * 1024;  // target size of one block of bound rows
 constexpr SQLULEN kMaxBlockRows = 256;
-constexpr SQLLEN kPieceBytes = 16 * 1024;  // SQLGetData piece
+constexpr SQLLEN kPieceBytes = 16 * 1024;        // SQLGetData piece
+constexpr uint64_t kMaxValueBytes = 0x7FFFFFFF;  // ADO's longest value (DefinedSize of long fields)
 
 std::u16string Wide(const SQLWCHAR* text, SQLSMALLINT units) {
   return OdbcDiagnostics::DriverText(text, units > 0 ? (size_t)units : 0);
@@ -255,6 +257,31 @@ HRESULT OdbcCursor::Describe(ProviderError& err) {
   return S_OK;
 }
 
+ProviderError OdbcCursor::BadLength(size_t c, SQLLEN indicator) const {
+  return OdbcDiagnostics::Make(E_FAIL, u"HY000",
+                               u"The ODBC driver gave an invalid length (" +
+                                   FromUtf8(std::to_string((long long)indicator)) +
+                                   u") for the value of column '" + columns_[c].name + u"'.");
+}
+
+SQLLEN OdbcCursor::Usable(const Slot& s) {
+  switch (s.fetch) {
+    case Fetch::Text:
+    case Fetch::Bool:
+      return s.width - (SQLLEN)sizeof(SQLWCHAR);
+    case Fetch::Bytes:
+      return s.width;
+    default:
+      return -1;
+  }
+}
+
+bool OdbcCursor::Cut(const Slot& s, SQLULEN r) {
+  SQLLEN usable = Usable(s);
+  SQLLEN ind = s.ind[r];
+  return usable >= 0 && (ind == SQL_NO_TOTAL || ind > usable);
+}
+
 HRESULT OdbcCursor::FetchBlock(ProviderError& err) {
   fetched_ = 0;
   SQLRETURN rc = SQLFetch(stmt_);
@@ -267,14 +294,21 @@ HRESULT OdbcCursor::FetchBlock(ProviderError& err) {
     done_ = true;
     return err.hr;
   }
-  if (rc == SQL_SUCCESS_WITH_INFO && OdbcDiagnostics::HasState(SQL_HANDLE_STMT, stmt_, u"01004")) {
-    // A bound value was cut: refuse rather than hand out a shortened value.
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, rc, "SQLFetch");
-    err.hr = E_FAIL;
-    done_ = true;
-    return err.hr;
-  }
   if (fetched_ == 0) fetched_ = 1;  // drivers that ignore the fetched-rows pointer fetch one row
+  if (fetched_ > rows_) fetched_ = rows_;
+  if (rc == SQL_SUCCESS_WITH_INFO && OdbcDiagnostics::HasState(SQL_HANDLE_STMT, stmt_, u"01004")) {
+    // A bound value was cut. Next reads each cut value again; when no indicator shows which one
+    // it was, refuse rather than hand out a shortened value.
+    bool found = false;
+    for (const Slot& s : slots_)
+      for (SQLULEN r = 0; s.bound && r < fetched_ && !found; ++r) found = Cut(s, r);
+    if (!found) {
+      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, rc, "SQLFetch");
+      err.hr = E_FAIL;
+      done_ = true;
+      return err.hr;
+    }
+  }
   return S_OK;
 }
 
@@ -283,30 +317,59 @@ HRESULT OdbcCursor::ReadLong(size_t c, ProviderError& err) {
   s.longText.clear();
   s.longBytes.clear();
   s.longNull = false;
-  char piece[kPieceBytes];
-  for (;;) {
-    SQLLEN ind = 0;
-    SQLRETURN rc = SQLGetData(stmt_, (SQLUSMALLINT)(c + 1), s.cType, piece, sizeof piece, &ind);
-    if (rc == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(rc)) {
-      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, rc, "SQLGetData");
-      return err.hr;
+  const bool wide = s.cType == SQL_C_WCHAR;
+  alignas(8) char piece[kPieceBytes];
+  auto get = [&](void* buffer, SQLLEN capacity, SQLLEN* ind) {
+    return SQLGetData(stmt_, (SQLUSMALLINT)(c + 1), s.cType, buffer, capacity, ind);
+  };
+  auto append = [&](const char* bytes, size_t count) {
+    if (!wide) {
+      s.longBytes.append(bytes, count);
+      return;
     }
-    if (ind == SQL_NULL_DATA) {
+    size_t old = s.longText.size();
+    s.longText.resize(old + count / 2);
+    memcpy(&s.longText[old], bytes, count);
+  };
+  SQLLEN problem = 0;
+  switch (OdbcPieces::Read(get, append, wide, piece, (SQLLEN)sizeof piece, kMaxValueBytes, &problem)) {
+    case OdbcPieces::Result::Value:
+      return S_OK;
+    case OdbcPieces::Result::Null:
       s.longNull = true;
+      s.longText.clear();
+      s.longBytes.clear();
+      return S_OK;
+    case OdbcPieces::Result::Failed:
+      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, (SQLRETURN)problem, "SQLGetData");
+      return err.hr;
+    case OdbcPieces::Result::BadLength:
+      err = BadLength(c, problem);
+      return err.hr;
+    case OdbcPieces::Result::TooLong:
       break;
-    }
-    // This piece holds all that is left, unless the driver says more remains (01004).
-    bool more = rc == SQL_SUCCESS_WITH_INFO &&
-                (ind == SQL_NO_TOTAL || ind > (SQLLEN)sizeof piece - (s.cType == SQL_C_WCHAR ? 2 : 0));
-    SQLLEN bytes = more ? (SQLLEN)sizeof piece - (s.cType == SQL_C_WCHAR ? 2 : 0) : ind;
-    if (s.cType == SQL_C_WCHAR)
-      s.longText.append(reinterpret_cast<const char16_t*>(piece), (size_t)bytes / 2);
-    else
-      s.longBytes.append(piece, (size_t)bytes);
-    if (!more) break;
   }
-  return S_OK;
+  err = OdbcDiagnostics::Make(E_FAIL, u"HY000",
+                              u"The value of column '" + columns_[c].name + u"' is longer than " +
+                                  FromUtf8(std::to_string(kMaxValueBytes)) + u" bytes.");
+  return err.hr;
+}
+
+HRESULT OdbcCursor::ReadCutAgain(size_t c, ProviderError& err) {
+  // SQLGetData on a bound column needs SQL_GD_BOUND; in a block of rows it needs SQL_GD_BLOCK
+  // and the row made current with SQLSetPos.
+  bool canGet = (options_.getDataExtensions & SQL_GD_BOUND) != 0;
+  if (canGet && rows_ > 1)
+    canGet = (options_.getDataExtensions & SQL_GD_BLOCK) != 0 &&
+             SQL_SUCCEEDED(SQLSetPos(stmt_, (SQLSETPOSIROW)(pos_ + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE));
+  if (!canGet) {
+    err = OdbcDiagnostics::Make(E_FAIL, u"01004",
+                                u"String data, right truncated: the ODBC driver cut the value of column '" +
+                                    columns_[c].name + u"' and cannot give it again in pieces.");
+    return err.hr;
+  }
+  slots_[c].rowLong = true;
+  return ReadLong(c, err);
 }
 
 HRESULT OdbcCursor::Next(ProviderError& err) {
@@ -323,9 +386,24 @@ HRESULT OdbcCursor::Next(ProviderError& err) {
     err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, SQL_ERROR, "SQLFetch");
     return err.hr;
   }
+  // Columns in ascending order: without SQL_GD_ANY_ORDER, SQLGetData must go that way.
   for (size_t c = 0; c < slots_.size(); ++c) {
-    if (slots_[c].bound) continue;
-    HRESULT hr = ReadLong(c, err);
+    Slot& s = slots_[c];
+    s.rowLong = false;
+    HRESULT hr = S_OK;
+    if (!s.bound) {
+      hr = ReadLong(c, err);
+    } else if (Cut(s, pos_)) {
+      hr = ReadCutAgain(c, err);
+    } else {
+      SQLLEN ind = s.ind[pos_];
+      bool bad =
+          ind != SQL_NULL_DATA && Usable(s) >= 0 && (ind < 0 || (s.cType == SQL_C_WCHAR && ind % 2 != 0));
+      if (bad) {
+        err = BadLength(c, ind);
+        hr = err.hr;
+      }
+    }
     if (FAILED(hr)) return hr;
   }
   return S_OK;
@@ -333,7 +411,7 @@ HRESULT OdbcCursor::Next(ProviderError& err) {
 
 void OdbcCursor::Read(size_t c, Cell& cell, Arena& arena) {
   Slot& s = slots_[c];
-  if (!s.bound) {
+  if (!s.bound || s.rowLong) {
     if (s.longNull)
       cell = Cell();
     else if (s.cType == SQL_C_WCHAR)

@@ -18,8 +18,11 @@
 // in about 256 KB), so reading a cell costs no call and no allocation; long columns (LONGVAR*,
 // text or binary wider than 4000, numbers of unknown precision, unknown types) are read with
 // SQLGetData in pieces when their row is fetched, into buffers reused from row to row. With a
-// long column the block is one row. A bound value that the driver had to cut (01004) fails the
-// fetch: no value is ever shortened silently.
+// long column the block is one row. Length indicators are checked against the buffer, never
+// copied blindly (OdbcPieces.h): a bound value that the driver had to cut (an indicator of
+// SQL_NO_TOTAL or beyond the buffer, 01004) is read again in pieces with SQLGetData where the
+// driver allows that on bound columns (SQL_GD_BOUND, and SQL_GD_BLOCK with SQLSetPos for a block
+// of rows); otherwise the fetch fails. No value is ever shortened silently.
 #pragma once
 
 #include <memory>
@@ -65,9 +68,18 @@ class OdbcCursor final : public ProviderCursor {
     std::u16string longText;         // unbound text of the current row
     std::string longBytes;           // unbound bytes of the current row
     bool longNull = true;
+    bool rowLong = false;  // bound, but the current row's value was cut and read again
   };
+  // The bytes a bound value may take (the buffer less the terminator of wide text); -1 for the
+  // fixed-size C types, whose indicator is not a length.
+  static SQLLEN Usable(const Slot& s);
+  // Whether the bound value of slot s in row r has a length the buffer could not hold.
+  static bool Cut(const Slot& s, SQLULEN r);
+  // The error for an indicator that is no length (negative, or odd for wide text).
+  ProviderError BadLength(size_t c, SQLLEN indicator) const;
   HRESULT FetchBlock(ProviderError& err);
   HRESULT ReadLong(size_t c, ProviderError& err);
+  HRESULT ReadCutAgain(size_t c, ProviderError& err);
 
   SQLHSTMT stmt_;
   Options options_;

@@ -79,9 +79,10 @@ bool OdbcProvider::DriverInstalled(std::u16string_view name) {
   return found;
 }
 
-HRESULT OdbcProvider::Open(const ConnectionString& cs, const std::string& udlFolder, LONG timeoutSeconds,
-                           int mode, std::unique_ptr<ProviderSession>& session, ProviderError& err) {
-  OdbcConnect::Target target = OdbcConnect::Build(cs, FromUtf8(udlFolder));
+HRESULT OdbcProvider::Open(const ConnectionString& cs, const ProviderLogin& login,
+                           const std::string& udlFolder, LONG timeoutSeconds, int mode,
+                           std::unique_ptr<ProviderSession>& session, ProviderError& err) {
+  OdbcConnect::Target target = OdbcConnect::Build(cs, FromUtf8(udlFolder), login.user, login.password);
   if (target.family == OdbcConnect::Family::Unknown) {
     err = OdbcDiagnostics::Make((HRESULT)(0x800A0000 + adErrProviderNotFound), u"IM002",
                                 u"Provider cannot be found. It may not be correctly installed.");

@@ -19,8 +19,10 @@ namespace kp::ado {
 
 class OdbcProvider {
  public:
-  static HRESULT Open(const ConnectionString& cs, const std::string& udlFolder, LONG timeoutSeconds, int mode,
-                      std::unique_ptr<ProviderSession>& session, ProviderError& err);
+  // A non-empty login user or password becomes the driver's UID or PWD (see OdbcConnect).
+  static HRESULT Open(const ConnectionString& cs, const ProviderLogin& login, const std::string& udlFolder,
+                      LONG timeoutSeconds, int mode, std::unique_ptr<ProviderSession>& session,
+                      ProviderError& err);
   // Whether the driver manager lists a driver of this name (e.g. "FreeTDS").
   static bool DriverInstalled(std::u16string_view name);
 };

@@ -92,11 +92,20 @@ class ProviderSession {
   virtual void Interrupt() = 0;  // Cancel: stops a running statement
 };
 
-// Opens a session from the parsed connection string. udlFolder is the folder of the .udl file
-// the string came from ("" when it did not come from one): relative file names resolve there.
-using ProviderOpen = HRESULT (*)(const ConnectionString& cs, const std::string& udlFolder,
-                                 LONG timeoutSeconds, int mode, std::unique_ptr<ProviderSession>& session,
-                                 ProviderError& err);
+// The user name and password that Connection.Open was given beside the connection string (empty
+// when not given). ADO documents that they override the user and password of the string; an
+// empty one overrides nothing. Engines without logins (SQLite) ignore them.
+struct ProviderLogin {
+  std::u16string user;
+  std::u16string password;
+};
+
+// Opens a session from the parsed connection string and login. udlFolder is the folder of the
+// .udl file the string came from ("" when it did not come from one): relative file names resolve
+// there.
+using ProviderOpen = HRESULT (*)(const ConnectionString& cs, const ProviderLogin& login,
+                                 const std::string& udlFolder, LONG timeoutSeconds, int mode,
+                                 std::unique_ptr<ProviderSession>& session, ProviderError& err);
 
 class ProviderRegistry {
  public:

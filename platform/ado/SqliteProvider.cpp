@@ -541,8 +541,9 @@ std::string SqliteProvider::ResolvePath(const ConnectionString& cs, const std::s
   return udlFolder + (udlFolder.back() == '/' ? "" : "/") + path;
 }
 
-HRESULT SqliteProvider::Open(const ConnectionString& cs, const std::string& udlFolder, LONG timeoutSeconds,
-                             int mode, std::unique_ptr<ProviderSession>& session, ProviderError& err) {
+HRESULT SqliteProvider::Open(const ConnectionString& cs, const ProviderLogin&, const std::string& udlFolder,
+                             LONG timeoutSeconds, int mode, std::unique_ptr<ProviderSession>& session,
+                             ProviderError& err) {
   std::string path = ResolvePath(cs, udlFolder);
   if (path.empty()) {
     err.hr = E_FAIL;

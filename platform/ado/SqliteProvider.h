@@ -17,8 +17,10 @@ namespace kp::ado {
 
 class SqliteProvider {
  public:
-  static HRESULT Open(const ConnectionString& cs, const std::string& udlFolder, LONG timeoutSeconds, int mode,
-                      std::unique_ptr<ProviderSession>& session, ProviderError& err);
+  // login is ignored: SQLite files have no users.
+  static HRESULT Open(const ConnectionString& cs, const ProviderLogin& login, const std::string& udlFolder,
+                      LONG timeoutSeconds, int mode, std::unique_ptr<ProviderSession>& session,
+                      ProviderError& err);
   // Copies and compacts the database at srcPath into a new file dstPath (VACUUM INTO); the
   // destination must not exist.
   static HRESULT Compact(const std::string& srcPath, const std::string& dstPath, ProviderError& err);

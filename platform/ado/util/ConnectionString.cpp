@@ -139,7 +139,10 @@ std::u16string ConnectionString::ToString() const {
     }
     out += u'=';
     const std::u16string& v = p.second;
-    bool quote = !v.empty() && (IsBlank(v.front()) || IsBlank(v.back()));
+    // Bare, a value must read back as itself: no outer blanks (trimmed), no leading '=' (it
+    // would join the keyword as "=="), no ';' or quote, and a leading '{' only as one whole
+    // brace group (the parser keeps such a group, ';' and quotes included, up to its '}').
+    bool quote = !v.empty() && (IsBlank(v.front()) || IsBlank(v.back()) || v.front() == u'=');
     if (!quote && !IsWholeBraceGroup(v))
       quote = v.find_first_of(u";\"'") != std::u16string::npos || (!v.empty() && v[0] == u'{');
     if (!quote) {

@@ -39,9 +39,10 @@ class ConnectionString {
   bool Remove(std::u16string_view key);
 
   // "k1=v1;k2=v2": keywords with '=' doubled; a value that contains ';' or a quote, starts with
-  // '{' without being one complete ODBC brace group, or has leading or trailing blanks is
-  // enclosed in double quotes with inner double quotes doubled; other values are written
-  // exactly as held.
+  // '=', starts with '{' without being one complete ODBC brace group, or has leading or
+  // trailing blanks is enclosed in double quotes with inner double quotes doubled; other values
+  // are written exactly as held. Parse reads the result back to the same pairs, for every
+  // string Parse accepted (keywords never hold ';').
   std::u16string ToString() const;
 
   // A value for an ODBC connection string: one that contains ';', '{' or '}' or has leading or

@@ -9,6 +9,10 @@
 // number of ';' comment lines and blank lines. The init string is the first line after the
 // header that is neither blank nor a comment, trimmed of blanks.
 //
+// Only regular files are read (devices and FIFOs are refused unread), at most 1 MiB, and text
+// that does not decode (an odd byte in UTF-16, a lone surrogate, invalid UTF-8 after a UTF-8
+// BOM, bytes that are neither UTF-8 nor GBK, a NUL character) is refused, never repaired.
+//
 // Relative paths inside the init string (a "Data Source" file) are not resolved here: the
 // caller resolves them against Folder(path of the .udl file).
 #pragma once
@@ -25,8 +29,10 @@ class DataLinkFile {
   // naming the file:
   //   kStgFileNotFound   the file (or a folder on its path) does not exist;
   //   kStgAccessDenied   it exists but cannot be opened for reading (permissions);
-  //   kStgReadFault      it is a folder or reading failed;
-  //   kStgInvalidHeader  empty, no "[oledb]" header, or no init string after the header.
+  //   kStgReadFault      it is a folder, a device, a FIFO or anything else but a regular
+  //                      file, or reading failed;
+  //   kStgInvalidHeader  empty, larger than 1 MiB, not valid text, no "[oledb]" header, or no
+  //                      init string after the header.
   // description may be null.
   static HRESULT Read(const std::string& utf8Path, std::u16string& initString, std::u16string* description);
   static HRESULT Read(const std::string& utf8Path, std::u16string& initString, std::u16string& description) {
@@ -42,6 +48,10 @@ class DataLinkFile {
   static std::string Folder(const std::string& utf8Path);
 
   // Decodes the bytes of a data-link file to UTF-16 by the rules above (exposed for tests).
+  // Malformed text answers false with text empty and, when problem is not null, the fault in
+  // words ("a lone UTF-16 surrogate at byte 146.").
+  static bool Decode(const std::string& bytes, std::u16string& text, std::u16string* problem);
+  // The same, answering the text (empty when the bytes are malformed).
   static std::u16string Decode(const std::string& bytes);
 };
 

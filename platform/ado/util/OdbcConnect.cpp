@@ -79,7 +79,13 @@ bool First(const ConnectionString& cs, std::initializer_list<std::u16string_view
   return false;
 }
 
-std::u16string Msdasql(const ConnectionString& cs) {
+// Connection.Open's user and password over whatever the string gave.
+void ApplyLogin(OdbcPairs& out, std::u16string_view user, std::u16string_view password) {
+  if (!user.empty()) out.Set(u"UID", user);
+  if (!password.empty()) out.Set(u"PWD", password);
+}
+
+std::u16string Msdasql(const ConnectionString& cs, std::u16string_view user, std::u16string_view password) {
   OdbcPairs out;
   ConnectionString extended;
   if (cs.Has(u"Extended Properties") &&
@@ -93,10 +99,11 @@ std::u16string Msdasql(const ConnectionString& cs) {
   if (First(cs, {u"User ID"}, v) && !out.Has(u"UID")) out.Set(u"UID", v);
   if (First(cs, {u"Password"}, v) && !out.Has(u"PWD")) out.Set(u"PWD", v);
   if (First(cs, {u"Initial Catalog"}, v) && !out.Has(u"DATABASE")) out.Set(u"DATABASE", v);
+  ApplyLogin(out, user, password);
   return out.ToString();
 }
 
-std::u16string SqlServer(const ConnectionString& cs) {
+std::u16string SqlServer(const ConnectionString& cs, std::u16string_view user, std::u16string_view password) {
   OdbcPairs out;
   out.Set(u"DRIVER", u"{FreeTDS}");
   std::u16string v;
@@ -114,6 +121,7 @@ std::u16string SqlServer(const ConnectionString& cs) {
   if (First(cs, {u"Initial Catalog", u"Database"}, v)) out.Set(u"DATABASE", v);
   if (First(cs, {u"User ID", u"UID"}, v)) out.Set(u"UID", v);
   if (First(cs, {u"Password", u"PWD"}, v)) out.Set(u"PWD", v);
+  ApplyLogin(out, user, password);
   bool trusted = EqualsNoCase(Trim(cs.Get(u"Integrated Security")), u"SSPI") ||
                  Is(Trim(cs.Get(u"Trusted_Connection")), {u"yes", u"true"});
   if (trusted) out.Set(u"Trusted_Connection", u"Yes");
@@ -186,15 +194,16 @@ std::u16string OdbcConnect::Value(std::u16string_view value) {
   return ConnectionString::OdbcValue(value);
 }
 
-OdbcConnect::Target OdbcConnect::Build(const ConnectionString& cs, std::u16string_view udlFolder) {
+OdbcConnect::Target OdbcConnect::Build(const ConnectionString& cs, std::u16string_view udlFolder,
+                                       std::u16string_view user, std::u16string_view password) {
   Target t;
   t.family = FamilyOf(cs.Get(u"Provider"));
   switch (t.family) {
     case Family::Msdasql:
-      t.connect = Msdasql(cs);
+      t.connect = Msdasql(cs, user, password);
       break;
     case Family::SqlServer:
-      t.connect = SqlServer(cs);
+      t.connect = SqlServer(cs, user, password);
       t.driver = u"FreeTDS";
       break;
     case Family::Jet:

@@ -42,8 +42,11 @@ class OdbcConnect {
   // is MSDASQL.
   static Family FamilyOf(std::u16string_view provider);
   // Builds the ODBC string for cs. udlFolder: folder of the .udl the string came from, or "".
-  // An unknown family gives an empty target.
-  static Target Build(const ConnectionString& cs, std::u16string_view udlFolder);
+  // user and password: Connection.Open's arguments; a non-empty one is written as UID / PWD in
+  // place of whatever the string (or its Extended Properties) says, for MSDASQL and the SQL
+  // Server family (MDBTools has no logins). An unknown family gives an empty target.
+  static Target Build(const ConnectionString& cs, std::u16string_view udlFolder,
+                      std::u16string_view user = {}, std::u16string_view password = {});
   // Whether key is an OLE DB initialisation keyword that an ODBC driver must not see.
   static bool IsOleDbOnly(std::u16string_view key);
   // A value as written into an ODBC string (see above).

@@ -165,6 +165,28 @@ TEST_P(SqliteOnlyTest, DataLinkFilesOpenTheirDatabase) {
   EXPECT_EQ(OpenWith(U(("File Name=" + dir_ + "/nosuch.udl").c_str())), (HRESULT)0x80030002);
 }
 
+// A malformed .udl (UTF-16 with an odd trailing byte, which was once dropped silently) fails
+// Open with STG_E_INVALIDHEADER; the Errors entry and the error object name the file.
+TEST_P(SqliteOnlyTest, MalformedDataLinkFileIsReportedWithItsName) {
+  std::string path = dir_ + "/odd.udl";
+  WriteFile(path, Utf16LeFile(u"[oledb]\r\nProvider=SQLite;Data Source=test.db\r\n") + "x");
+  _ConnectionPtr conn = NewConnection();
+  std::string expected =
+      "The data link file '" + path + "' is not valid text: UTF-16 text with an odd number of bytes.";
+  try {
+    conn->Open(_bstr_t(U(("File Name=" + path).c_str()).c_str()), _bstr_t(u""), _bstr_t(u""), -1);
+    FAIL() << "opened";
+  } catch (const _com_error& e) {
+    EXPECT_EQ(e.Error(), (HRESULT)0x800300FB);
+    EXPECT_EQ(Utf8(e.Description()), expected);
+  }
+  ASSERT_EQ(conn->GetErrors()->GetCount(), 1);
+  ErrorPtr e = conn->GetErrors()->GetItem(_variant_t(0L));
+  EXPECT_EQ(e->GetNumber(), (HRESULT)0x800300FB);
+  EXPECT_EQ(Utf8(e->GetDescription()), expected);
+  EXPECT_EQ(conn->GetState(), adStateClosed);
+}
+
 // Connection.Execute with adExecuteNoRecords answers no recordset and reports RecordsAffected;
 // a statement without rows otherwise answers a closed recordset.
 TEST_P(AdoTest, ExecuteReportsRecordsAffected) {

@@ -1,8 +1,8 @@
 // Faults of the ODBC provider, each with the exact HRESULT, SQLSTATE and Errors collection it
-// gives: a wrong password, a server that is down, the server stopped between connect and query,
-// the link dropped in the middle of a read (the fault switch), a statement timing out, an
-// unknown DSN (the driver manager's IM002), FreeTDS against a closed port, MDBTools with a
-// missing file, and a driver the driver manager does not list (in a process of its own).
+// gives: a wrong password (in the string or as Connection.Open's arguments), a server that is down, the
+// server stopped between connect and query, the link dropped in the middle of a read (the fault switch), a
+// statement timing out, an unknown DSN (the driver manager's IM002), FreeTDS against a closed port, MDBTools
+// with a missing file, and a driver the driver manager does not list (in a process of its own).
 #include <kpado.h>
 #include <stdlib.h>
 
@@ -64,6 +64,71 @@ TEST_F(OdbcFault, WrongPasswordFailsToConnect) {
   EXPECT_EQ(conn_->GetState(), adStateClosed);
   // The right password opens.
   EXPECT_EQ(Open(kptest::PgTestServer::OdbcString("postgres", "kp_secret", "right")), S_OK);
+}
+
+// Connection.Open's UserID and Password arguments log in (ADO reference, Connection.Open: they
+// override the user and password a connection string gives); through the ODBC provider they are
+// the driver's UID and PWD. Without a Uid in the string, the arguments alone name the role: the
+// right password connects as kp_secret, a wrong one is refused by the server (08001 with its
+// message in Errors).
+TEST_F(OdbcFault, UserAndPasswordArgumentsLogIn) {
+  NeedPostgres();
+  if (IsSkipped()) return;
+  std::string cs =
+      "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(kptest::PgTestServer::Port()) +
+      ";Database=postgres;";
+  auto open = [&](const std::string& text, const char16_t* user, const char16_t* password) {
+    return Hr([&] { conn_->Open(_bstr_t(U(text.c_str()).c_str()), _bstr_t(user), _bstr_t(password), -1); });
+  };
+  auto currentUser = [&] {
+    _RecordsetPtr rs = conn_->Execute(_bstr_t(u"SELECT current_user"), nullptr, adCmdText);
+    return Utf8(_bstr_t(rs->GetCollect(_variant_t(0L))));
+  };
+  ASSERT_EQ(open(cs, u"kp_secret", u"right"), S_OK);
+  EXPECT_EQ(currentUser(), "kp_secret");
+  // The arguments are not written into the connection string.
+  EXPECT_EQ(Utf8(conn_->GetConnectionString()), cs);
+  conn_->Close();
+
+  EXPECT_EQ(open(cs, u"kp_secret", u"wrong"), E_FAIL);
+  ASSERT_GE(conn_->GetErrors()->GetCount(), 1);
+  EXPECT_EQ(State(), "08001");
+  EXPECT_NE(Description().find("password authentication failed for user \"kp_secret\""), std::string::npos)
+      << Description();
+  EXPECT_EQ(conn_->GetState(), adStateClosed);
+}
+
+// The arguments take precedence over the string's own Uid and Pwd, also inside Extended
+// Properties; empty arguments leave the string's values alone.
+TEST_F(OdbcFault, UserAndPasswordArgumentsOverrideTheString) {
+  NeedPostgres();
+  if (IsSkipped()) return;
+  auto open = [&](const std::string& text, const char16_t* user, const char16_t* password) {
+    return Hr([&] { conn_->Open(_bstr_t(U(text.c_str()).c_str()), _bstr_t(user), _bstr_t(password), -1); });
+  };
+  auto currentUser = [&] {
+    _RecordsetPtr rs = conn_->Execute(_bstr_t(u"SELECT current_user"), nullptr, adCmdText);
+    std::string user = Utf8(_bstr_t(rs->GetCollect(_variant_t(0L))));
+    conn_->Close();
+    return user;
+  };
+  // postgres logs in without a password (trust); the user argument must replace it, so a wrong
+  // password argument has to fail.
+  EXPECT_EQ(open(kptest::PgTestServer::OdbcString("postgres"), u"kp_secret", u"wrong"), E_FAIL);
+  EXPECT_EQ(State(), "08001");
+  ASSERT_EQ(open(kptest::PgTestServer::OdbcString("postgres"), u"kp_secret", u"right"), S_OK);
+  EXPECT_EQ(currentUser(), "kp_secret");
+  // Only the password given: it replaces the string's wrong one.
+  ASSERT_EQ(open(kptest::PgTestServer::OdbcString("postgres", "kp_secret", "wrong"), u"", u"right"), S_OK);
+  EXPECT_EQ(currentUser(), "kp_secret");
+  // Inside Extended Properties.
+  std::string extended = "Provider=MSDASQL.1;Extended Properties=\"" +
+                         kptest::PgTestServer::OdbcString("postgres", "postgres", "") + "\"";
+  ASSERT_EQ(open(extended, u"kp_secret", u"right"), S_OK);
+  EXPECT_EQ(currentUser(), "kp_secret");
+  // Empty arguments: the string's credentials stand.
+  ASSERT_EQ(open(kptest::PgTestServer::OdbcString("postgres", "kp_secret", "right"), u"", u""), S_OK);
+  EXPECT_EQ(currentUser(), "kp_secret");
 }
 
 // A server that is down (a closed port): 08001, E_FAIL.

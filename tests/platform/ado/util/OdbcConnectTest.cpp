@@ -101,6 +101,26 @@ TEST(OdbcConnect, JetRelativeFileResolvesAgainstUdlFolder) {
   EXPECT_FALSE(BuildFrom(u"DSN=x").readOnly);
 }
 
+// Connection.Open's user and password become UID and PWD over the string's own (plain keys,
+// OLE DB synonyms, Extended Properties), each only when given; MDBTools has no logins.
+TEST(OdbcConnect, OpenArgumentsOverrideUidAndPwd) {
+  auto build = [](const char16_t* text, const char16_t* user, const char16_t* password) {
+    ConnectionString cs;
+    EXPECT_EQ(ConnectionString::Parse(text, cs), S_OK);
+    return Narrow(OdbcConnect::Build(cs, u"", user, password).connect);
+  };
+  EXPECT_EQ(build(u"DSN=a;Uid=u1;Pwd=p1", u"kp", u"s;x"), "DSN=a;Uid=kp;Pwd={s;x}");
+  EXPECT_EQ(build(u"DSN=a", u"kp", u"pw"), "DSN=a;UID=kp;PWD=pw");
+  EXPECT_EQ(build(u"Provider=MSDASQL;Data Source=a;User ID=u;Password=p", u"kp", u""), "DSN=a;UID=kp;PWD=p");
+  EXPECT_EQ(build(u"DSN=a;Uid=u1;Pwd=p1", u"", u"pw"), "DSN=a;Uid=u1;Pwd=pw");
+  EXPECT_EQ(build(u"Extended Properties=\"Driver=X;UID=u1;PWD=p1\"", u"kp", u"pw"), "Driver=X;UID=kp;PWD=pw");
+  EXPECT_EQ(build(u"DSN=a;Uid=u1;Pwd=p1", u"", u""), "DSN=a;Uid=u1;Pwd=p1");
+  EXPECT_EQ(build(u"Provider=SQLOLEDB;Server=h;User ID=u;Password=p", u"kp", u"pw"),
+            "DRIVER={FreeTDS};SERVER=h;UID=kp;PWD=pw");
+  EXPECT_EQ(build(u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/a.mdb", u"kp", u"pw"),
+            "DRIVER={MDBTools};DBQ=/a.mdb");
+}
+
 // Families by Provider= value: case and version suffixes ignored; unknown names are Unknown.
 TEST(OdbcConnect, FamilyOfProviderNames) {
   EXPECT_EQ(OdbcConnect::FamilyOf(u""), F::Msdasql);
