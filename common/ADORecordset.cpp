@@ -18,6 +18,7 @@
 
 #include "ADOCommand.h"
 #include "ADODataBase.h"
+#include "ADODecimal.h"
 #include "ADOException.h"
 
 namespace {
@@ -568,23 +569,7 @@ _variant_t CurrencyVariant(const COleCurrency& value) {
   return MakeVariant(VT_CY, [&](VARIANT& v) { v.cyVal = value.m_cur; });
 }
 
-// The 96-bit magnitude of a DECIMAL.
-unsigned __int128 DecimalMagnitude(const DECIMAL& dec) {
-  return (static_cast<unsigned __int128>(dec.Hi32) << 64) | dec.Lo64;
-}
-
-CString DecimalIntegerText(const DECIMAL& dec) {
-  char digits[48];
-  int n = 0;
-  unsigned __int128 magnitude = DecimalMagnitude(dec);
-  do {
-    digits[n++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  CString text = (dec.sign & DECIMAL_NEG) ? "-" : "";
-  while (n > 0) text += digits[--n];
-  return text;
-}
+using ado2::DecimalIntegerText;
 
 CString Gcvt(double value, int digits) {
   char buffer[_CVTBUFSIZE];
@@ -626,9 +611,7 @@ const char kFieldAccessFailed[] = ":( 字段访问失败: %s\n";
 }  // namespace
 
 double CADORecordset::DecimalToDouble(const DECIMAL& dec) {
-  double value = static_cast<double>(dec.Hi32) * 18446744073709551616.0 + static_cast<double>(dec.Lo64);
-  for (int i = 0; i < dec.scale; ++i) value /= 10.0;
-  return (dec.sign & DECIMAL_NEG) ? -value : value;
+  return ado2::DecimalToDouble(dec);
 }
 
 BOOL CADORecordset::VariantToText(const _variant_t& vtValue, CString& strValue, LPCTSTR lpszDateFormat) {
@@ -675,8 +658,9 @@ BOOL CADORecordset::VariantToText(const _variant_t& vtValue, CString& strValue, 
       text = _ui64toa(vtValue.ullVal, buffer, 10);
       break;
     case VT_DECIMAL:
-      text = vtValue.decVal.scale == 0 ? DecimalIntegerText(vtValue.decVal)
-                                       : Gcvt(DecimalToDouble(vtValue.decVal), 20);
+      // The 20-digit rule of a floating value, applied to an exact value, is its own digits.
+      text =
+          vtValue.decVal.scale == 0 ? DecimalIntegerText(vtValue.decVal) : ado2::DecimalText(vtValue.decVal);
       break;
     case VT_DATE: {
       COleDateTime date(vtValue.date);

@@ -275,7 +275,7 @@ class CADORecordset {
   static double vartof(const _variant_t& var);
   static COleDateTime vartodate(const _variant_t& var);
   static COleCurrency vartocy(const _variant_t& var);
-  // The value of a DECIMAL as a double, all 96 bits used.
+  // The double nearest to a DECIMAL's value, all 96 bits and the sign used (ADODecimal.h).
   static double DecimalToDouble(const DECIMAL& dec);
   // The typed-read rules: EMPTY/NULL give 0, false or a null status and TRUE; FALSE for a type
   // the target cannot take. int: VT_I2, VT_UI1, VT_BOOL by value, VT_I4 and VT_INT whole.

@@ -201,9 +201,16 @@ TEST_P(Recordset, GetFieldValueTextOfEveryProviderType) {
     EXPECT_TRUE(records.GetFieldValue("money", money, ""));  // a number or text (currencyType)
     EXPECT_STREQ((LPCTSTR)money, "4.5");
   }
+  // An exact numeric reads as its own digits; a double (exactNumerics) with 20 significant ones.
   CString number;
   ASSERT_TRUE(records.GetFieldValue("num", number, ""));
-  EXPECT_EQ(std::atof(number), 123.45);
+  if (GetParam().exactNumerics) {
+    EXPECT_EQ(records.GetFieldType("num"), (int)adNumeric);
+    EXPECT_STREQ((LPCTSTR)number, "123.45");
+  } else {
+    EXPECT_EQ(records.GetFieldType("num"), (int)adDouble);
+    EXPECT_STREQ((LPCTSTR)number, "123.45000000000000284");
+  }
 }
 
 TEST_P(Recordset, TypedReadsByNameAndIndex) {
