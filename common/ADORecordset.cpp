@@ -5,17 +5,21 @@
 
 #include <oleauto.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "kpcrt.h"
 
+#include "ADOChunk.h"
 #include "ADOCommand.h"
 #include "ADODataBase.h"
 #include "ADODecimal.h"
@@ -1662,61 +1666,20 @@ BOOL CADORecordset::GetFieldInfo(int nIndex, CADOFieldInfo* fldInfo) {
 
 namespace {
 
-// The bytes of a VT_ARRAY|VT_UI1 value, at most `limit` of them.
-std::vector<BYTE> ArrayBytes(const VARIANT& value, size_t limit) {
-  std::vector<BYTE> bytes;
-  SAFEARRAY* array = value.parray;
-  LONG low = 0, high = -1;
-  if (array == nullptr || FAILED(SafeArrayGetLBound(array, 1, &low)) ||
-      FAILED(SafeArrayGetUBound(array, 1, &high))) {
-    return bytes;
-  }
-  size_t length = high >= low ? static_cast<size_t>(high - low + 1) : 0;
-  if (length > limit) length = limit;
-  void* data = nullptr;
-  if (length == 0 || FAILED(SafeArrayAccessData(array, &data))) return bytes;
-  bytes.assign(static_cast<BYTE*>(data), static_cast<BYTE*>(data) + length);
-  SafeArrayUnaccessData(array);
-  return bytes;
+// The "Warning: GetChunk" trace of a failure that is not ADO's own: DISP_E_TYPEMISMATCH for a
+// value that is not bytes (or text, for the text form), E_INVALIDARG for a refused bitmap,
+// E_OUTOFMEMORY when the bytes could not be copied.
+void TraceChunkFailure(HRESULT hr, LPCTSTR file, int line) {
+  ado2::TraceComErrorAt("Warning: GetChunk 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", _com_error(hr),
+                        file, line);
 }
-
-void TraceChunkTypeMismatch(LPCTSTR file, int line) {
-  ado2::TraceComErrorAt("Warning: GetChunk 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n",
-                        _com_error(DISP_E_TYPEMISMATCH), file, line);
-}
-
-DWORD ReadLe32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-         (static_cast<DWORD>(p[3]) << 24);
-}
-
-// Checks a BMP file image: signature, an information header inside the data, its colour table
-// and the pixel bits at the offset of bytes 10-13, stride times |height| of them, inside too.
-// Answers the offset of the pixel bits, or 0 when the image is refused.
-size_t CheckBitmapFile(const std::vector<BYTE>& data) {
-  constexpr size_t kFileHeader = 14;
-  if (data.size() < kFileHeader + 4 || data[0] != 'B' || data[1] != 'M') return 0;
-  size_t headerSize = ReadLe32(&data[kFileHeader]);
-  if (headerSize < sizeof(BITMAPINFOHEADER) || data.size() < kFileHeader + headerSize) return 0;
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, &data[kFileHeader], sizeof header);
-  if (header.biWidth <= 0 || header.biHeight == 0 || header.biPlanes != 1) return 0;
-  int bits = header.biBitCount;
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return 0;
-  unsigned long long colours = header.biClrUsed != 0 ? header.biClrUsed : (bits <= 8 ? (1ULL << bits) : 0);
-  if (header.biCompression == BI_BITFIELDS) colours += 3;
-  if (kFileHeader + headerSize + colours * 4 > data.size()) return 0;
-  unsigned long long offset = ReadLe32(&data[10]);
-  unsigned long long stride = ((static_cast<unsigned long long>(header.biWidth) * bits + 31) / 32) * 4;
-  unsigned long long height = header.biHeight < 0 ? 0ULL - static_cast<long long>(header.biHeight)
-                                                  : static_cast<unsigned long long>(header.biHeight);
-  if (offset < kFileHeader + headerSize || offset > data.size()) return 0;
-  if (stride * height > data.size() - offset) return 0;
-  return static_cast<size_t>(offset);
-}
+#define ADO2_CHUNK_FAILURE(hr) TraceChunkFailure(hr, __FILE__, __LINE__)
 
 }  // namespace
 
+// The chunk is read with the field's ActualSize, so the caller's buffer holds what
+// GetFieldActualSize answered; no more than that and no more than the array ADO returned is
+// copied.
 BOOL CADORecordset::ReadChunk(const _variant_t& key, CString* text, LPVOID buffer) {
   try {
     FieldPtr field = m_pRecordset->GetFields()->GetItem(key);
@@ -1724,8 +1687,8 @@ BOOL CADORecordset::ReadChunk(const _variant_t& key, CString* text, LPVOID buffe
     _variant_t chunk;
     if (size > 0) chunk = field->GetChunk(size);
     if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return TRUE;
-    if (chunk.vt == (VT_ARRAY | VT_UI1)) {
-      std::vector<BYTE> bytes = ArrayBytes(chunk, static_cast<size_t>(size));
+    std::vector<BYTE> bytes;
+    if (ado2::ChunkBytes(chunk, static_cast<size_t>(size), &bytes)) {
       if (text != nullptr && !bytes.empty()) {
         *text += CString(reinterpret_cast<LPCSTR>(bytes.data()), static_cast<int>(bytes.size()));
       }
@@ -1736,10 +1699,13 @@ BOOL CADORecordset::ReadChunk(const _variant_t& key, CString* text, LPVOID buffe
       *text += ado2::BstrText(chunk.bstrVal);
       return TRUE;
     }
-    TraceChunkTypeMismatch(__FILE__, __LINE__);
+    ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
     return FALSE;
   } catch (_com_error& e) {
     ADO2_TRACE_METHOD("GetChunk", e);
+    return FALSE;
+  } catch (const std::bad_alloc&) {
+    ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
     return FALSE;
   }
 }
@@ -1765,33 +1731,45 @@ BOOL CADORecordset::GetChunk(LPCTSTR lpFieldName, CBitmap& bitmap) {
     if (size <= 0) return FALSE;
     _variant_t chunk = field->GetChunk(size);
     if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return FALSE;  // no bytes: no bitmap
-    if (chunk.vt != (VT_ARRAY | VT_UI1)) {
-      TraceChunkTypeMismatch(__FILE__, __LINE__);
+    std::vector<BYTE> data;
+    if (!ado2::ChunkBytes(chunk, static_cast<size_t>(size), &data)) {
+      ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
       return FALSE;
     }
-    std::vector<BYTE> data = ArrayBytes(chunk, static_cast<size_t>(size));
-    size_t offset = CheckBitmapFile(data);
-    if (offset == 0) return FALSE;
-    // The information header and colour table, copied to aligned storage.
-    std::vector<DWORD> info((offset - 14 + 3) / 4);
-    std::memcpy(info.data(), &data[14], offset - 14);
+    ado2::BitmapImage image;
+    if (!ado2::CheckBitmapImage(data.data(), data.size(), &image)) {
+      ADO2_CHUNK_FAILURE(E_INVALIDARG);
+      return FALSE;
+    }
+    // The information block (header, masks, colour table), copied to aligned storage; the
+    // check put all of it before the pixel offset, so CreateDIBitmap reads inside the copy.
+    const size_t infoSize = image.pixelOffset - ado2::BitmapImage::kInfoOffset;
+    std::vector<DWORD> info((infoSize + 3) / 4);
+    std::memcpy(info.data(), &data[ado2::BitmapImage::kInfoOffset], infoSize);
     const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
     HDC dc = ::GetDC(nullptr);
-    HBITMAP handle = ::CreateDIBitmap(dc, header, CBM_INIT, &data[offset],
+    HBITMAP handle = ::CreateDIBitmap(dc, header, CBM_INIT, &data[image.pixelOffset],
                                       reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
     ::ReleaseDC(nullptr, dc);
-    if (handle == nullptr) return FALSE;
+    if (handle == nullptr) {
+      ADO2_CHUNK_FAILURE(E_INVALIDARG);
+      return FALSE;
+    }
     bitmap.DeleteObject();
     bitmap.Attach(handle);
     return TRUE;
   } catch (_com_error& e) {
     ADO2_TRACE_METHOD("GetChunk", e);
     return FALSE;
+  } catch (const std::bad_alloc&) {
+    ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
+    return FALSE;
   }
 }
 
 BOOL CADORecordset::AppendBytes(const _variant_t& key, const void* data, UINT nBytes) {
   try {
+    if (data == nullptr && nBytes > 0) _com_issue_error(E_POINTER);
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, nBytes);
     if (array == nullptr) _com_issue_error(E_OUTOFMEMORY);
     void* target = nullptr;
@@ -1827,19 +1805,22 @@ BOOL CADORecordset::AppendChunk(LPCTSTR lpFieldName, LPCTSTR lpszFileName) {
     ADO2_TRACE_METHOD("AppendChunk", e);
     return FALSE;
   }
-  // File names are GBK like all narrow text; the file system's names are UTF-8.
+  // File names are GBK like all narrow text; the file system's names are UTF-8. Only a regular
+  // file is read (a folder or a device has no length to trust), and only when all of it, as
+  // long as it was when opened, can be read.
   std::string path = kp::GbkToUtf8(lpszFileName != nullptr ? lpszFileName : "");
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return FALSE;
+  struct stat status;
+  bool whole = ::fstat(::fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0 &&
+               static_cast<unsigned long long>(status.st_size) <= UINT32_MAX;
   std::vector<BYTE> bytes;
-  bool whole = std::fseek(file, 0, SEEK_END) == 0;
-  long length = whole ? std::ftell(file) : -1;
-  whole =
-      whole && length >= 0 && length <= static_cast<long>(UINT32_MAX) && std::fseek(file, 0, SEEK_SET) == 0;
-  if (whole) {
-    bytes.resize(static_cast<size_t>(length));
-    whole = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  try {
+    if (whole) bytes.resize(static_cast<size_t>(status.st_size));
+  } catch (const std::bad_alloc&) {
+    whole = false;
   }
+  whole = whole && std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fgetc(file) == EOF;
   std::fclose(file);
   if (!whole) return FALSE;
   return AppendBytes(NameKey(lpFieldName), bytes.data(), static_cast<UINT>(bytes.size()));
