@@ -75,7 +75,7 @@ BOOL CADORecordset::Open(LPCTSTR lpstrExec, int nOption) {
 }
 
 BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
-  Close();
+  Close();  // before the error guard: a failure here reaches the caller, as from Close itself
   if (lpstrExec != nullptr && lpstrExec[0] != '\0') m_strQuery = lpstrExec;
   ASSERT(!m_strQuery.IsEmpty());
   if (m_pConnection == nullptr) m_pConnection = mpdb;
@@ -83,14 +83,16 @@ BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
   // A text starting with "select " counts as a query; only option 0 can be changed by it, and
   // option 0 is opened as a query already.
   bool isSelect = m_strQuery.Left(7).CompareNoCase("select ") == 0 && nOption == openUnknown;
-  if (!isSelect && nOption != openUnknown && nOption != openQuery && nOption != openTable &&
-      nOption != openStoredProc) {
-    TRACE("Unknown parameter. %d", nOption);
-    return FALSE;
-  }
   try {
+    // The cursor is set up first, for every option: an unknown option leaves the recordset
+    // closed with a static client cursor, and ADO's Open is not called.
     m_pRecordset->PutCursorType(adOpenStatic);
     m_pRecordset->PutCursorLocation(adUseClient);
+    if (!isSelect && nOption != openUnknown && nOption != openQuery && nOption != openTable &&
+        nOption != openStoredProc) {
+      TRACE("Unknown parameter. %d", nOption);
+      return FALSE;
+    }
     _variant_t connection(static_cast<IDispatch*>(mpdb.GetInterfacePtr()), true);
     if (isSelect || nOption == openUnknown || nOption == openQuery) {
       m_pRecordset->Open(_variant_t((LPCTSTR)m_strQuery), connection, adOpenStatic, adLockOptimistic,
@@ -103,6 +105,7 @@ BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
       m_pCmd->PutCommandText(_bstr_t((LPCTSTR)m_strQuery));
       m_pCmd->PutCommandType(adCmdStoredProc);
       mpdb->PutCursorLocation(adUseClient);
+      // The options repeat the command's own type, so they never disagree with CommandType.
       Adopt(m_pRecordset, m_pCmd->Execute(nullptr, nullptr, adCmdStoredProc));
     }
   } catch (_com_error& e) {

@@ -91,7 +91,9 @@ TEST_P(Recordset, UnknownOpenOptionIsTracedAndAdoIsNotCalled) {
   EXPECT_FALSE(records.Open("select * from dcmc", 7));
   EXPECT_EQ(traces.text(), "Unknown parameter. 7");
   EXPECT_FALSE(records.IsOpen());
-  EXPECT_EQ(records.GetCursorType(), (long)adOpenForwardOnly);  // not even the cursor was set
+  // The cursor is set up before the option is judged, as for every open.
+  EXPECT_EQ(records.GetCursorType(), (long)adOpenStatic);
+  EXPECT_EQ(records.GetCursorLocation(), (long)adUseClient);
   EXPECT_TRUE(desktop.Boxes().empty());
 }
 
