@@ -12,6 +12,11 @@ namespace {
 
 using ado2::kServerContext;
 
+// ADO's error for closing a connection inside a transaction, and how many nested levels the
+// destructor rolls back before it gives up.
+constexpr HRESULT kInTransaction = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, adErrInTransaction);
+constexpr int kMaxTransactionLevels = 64;
+
 }  // namespace
 
 CADODataBase::CADODataBase() : m_dwLastError(0), m_nRecordsAffected(0), m_nConnectionTimeout(0) {
@@ -23,7 +28,17 @@ CADODataBase::CADODataBase() : m_dwLastError(0), m_nRecordsAffected(0), m_nConne
 
 CADODataBase::~CADODataBase() {
   try {
-    Close();
+    // ADO will not close a connection inside a transaction (adErrInTransaction): what was begun
+    // and not committed is rolled back, one nesting level at a time, so nothing of it is
+    // written, even while another object still holds the ADO connection.
+    if (IsOpen()) {
+      HRESULT hr = m_pConnection->raw_Close();
+      for (int level = 0; hr == kInTransaction && level < kMaxTransactionLevels; ++level) {
+        m_pConnection->RollbackTrans();
+        hr = m_pConnection->raw_Close();
+      }
+      if (FAILED(hr)) _com_issue_errorex(hr, m_pConnection.GetInterfacePtr(), __uuidof(_Connection));
+    }
   } catch (_com_error& e) {
     ADO2_TRACE_SHORT("关闭数据库", e);
   }
@@ -62,6 +77,8 @@ BOOL CADODataBase::Open(LPCTSTR lpstrConnection, LPCTSTR lpstrUserID, LPCTSTR lp
   if (lpstrConnection != nullptr && lpstrConnection[0] != '\0') m_strConnection = lpstrConnection;
   ASSERT(!m_strConnection.IsEmpty());
   try {
+    // Closing is inside the guard: a connection that will not close (inside a transaction)
+    // fails this open with the report, and stays as it was.
     if (IsOpen()) Close();
     if (m_nConnectionTimeout != 0)
       m_pConnection->PutConnectionTimeout(static_cast<LONG>(m_nConnectionTimeout));
@@ -84,7 +101,7 @@ BOOL CADODataBase::Open(LPCTSTR lpstrConnection, long lOptions) {
     return FALSE;
   }
   try {
-    if (IsOpen()) Close();
+    if (IsOpen()) Close();  // inside the guard, as for the open by user
     HRESULT hr = m_pConnection->Open(_bstr_t((LPCTSTR)m_strConnection), _bstr_t(""), _bstr_t(""),
                                      static_cast<LONG>(lOptions));
     return hr == S_OK;

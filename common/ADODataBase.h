@@ -25,11 +25,14 @@
 class CADODataBase {
  public:
   CADODataBase();
+  // Rolls back a transaction still open (every nesting level), closes, releases the
+  // connection and uninitialises COM; a failure is only traced.
   virtual ~CADODataBase();
 
   // Closes first if open; stores a non-empty lpstrConnection (the stored one must not be
   // empty); applies the stored connection time-out when non-zero; TRUE only when ADO's Open
-  // answers exactly S_OK. A COM error goes to the class error report and gives FALSE.
+  // answers exactly S_OK. A COM error, also one of the close, goes to the class error report
+  // and gives FALSE.
   BOOL Open(LPCTSTR lpstrConnection, LPCTSTR lpstrUserID, LPCTSTR lpstrPassword);
   // Stores a non-empty lpstrConnection; FALSE (assertion) when the stored string is empty;
   // closes first if open; never applies the connection time-out; TRUE only for exactly S_OK.

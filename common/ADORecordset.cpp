@@ -5,19 +5,24 @@
 
 #include <oleauto.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "kpcrt.h"
 
+#include "ADOChunk.h"
 #include "ADOCommand.h"
 #include "ADODataBase.h"
+#include "ADODecimal.h"
 #include "ADOException.h"
 
 namespace {
@@ -70,7 +75,7 @@ BOOL CADORecordset::Open(LPCTSTR lpstrExec, int nOption) {
 }
 
 BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
-  Close();
+  Close();  // before the error guard: a failure here reaches the caller, as from Close itself
   if (lpstrExec != nullptr && lpstrExec[0] != '\0') m_strQuery = lpstrExec;
   ASSERT(!m_strQuery.IsEmpty());
   if (m_pConnection == nullptr) m_pConnection = mpdb;
@@ -78,14 +83,16 @@ BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
   // A text starting with "select " counts as a query; only option 0 can be changed by it, and
   // option 0 is opened as a query already.
   bool isSelect = m_strQuery.Left(7).CompareNoCase("select ") == 0 && nOption == openUnknown;
-  if (!isSelect && nOption != openUnknown && nOption != openQuery && nOption != openTable &&
-      nOption != openStoredProc) {
-    TRACE("Unknown parameter. %d", nOption);
-    return FALSE;
-  }
   try {
+    // The cursor is set up first, for every option: an unknown option leaves the recordset
+    // closed with a static client cursor, and ADO's Open is not called.
     m_pRecordset->PutCursorType(adOpenStatic);
     m_pRecordset->PutCursorLocation(adUseClient);
+    if (!isSelect && nOption != openUnknown && nOption != openQuery && nOption != openTable &&
+        nOption != openStoredProc) {
+      TRACE("Unknown parameter. %d", nOption);
+      return FALSE;
+    }
     _variant_t connection(static_cast<IDispatch*>(mpdb.GetInterfacePtr()), true);
     if (isSelect || nOption == openUnknown || nOption == openQuery) {
       m_pRecordset->Open(_variant_t((LPCTSTR)m_strQuery), connection, adOpenStatic, adLockOptimistic,
@@ -98,6 +105,7 @@ BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
       m_pCmd->PutCommandText(_bstr_t((LPCTSTR)m_strQuery));
       m_pCmd->PutCommandType(adCmdStoredProc);
       mpdb->PutCursorLocation(adUseClient);
+      // The options repeat the command's own type, so they never disagree with CommandType.
       Adopt(m_pRecordset, m_pCmd->Execute(nullptr, nullptr, adCmdStoredProc));
     }
   } catch (_com_error& e) {
@@ -568,23 +576,7 @@ _variant_t CurrencyVariant(const COleCurrency& value) {
   return MakeVariant(VT_CY, [&](VARIANT& v) { v.cyVal = value.m_cur; });
 }
 
-// The 96-bit magnitude of a DECIMAL.
-unsigned __int128 DecimalMagnitude(const DECIMAL& dec) {
-  return (static_cast<unsigned __int128>(dec.Hi32) << 64) | dec.Lo64;
-}
-
-CString DecimalIntegerText(const DECIMAL& dec) {
-  char digits[48];
-  int n = 0;
-  unsigned __int128 magnitude = DecimalMagnitude(dec);
-  do {
-    digits[n++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  CString text = (dec.sign & DECIMAL_NEG) ? "-" : "";
-  while (n > 0) text += digits[--n];
-  return text;
-}
+using ado2::DecimalIntegerText;
 
 CString Gcvt(double value, int digits) {
   char buffer[_CVTBUFSIZE];
@@ -626,9 +618,7 @@ const char kFieldAccessFailed[] = ":( 字段访问失败: %s\n";
 }  // namespace
 
 double CADORecordset::DecimalToDouble(const DECIMAL& dec) {
-  double value = static_cast<double>(dec.Hi32) * 18446744073709551616.0 + static_cast<double>(dec.Lo64);
-  for (int i = 0; i < dec.scale; ++i) value /= 10.0;
-  return (dec.sign & DECIMAL_NEG) ? -value : value;
+  return ado2::DecimalToDouble(dec);
 }
 
 BOOL CADORecordset::VariantToText(const _variant_t& vtValue, CString& strValue, LPCTSTR lpszDateFormat) {
@@ -675,8 +665,9 @@ BOOL CADORecordset::VariantToText(const _variant_t& vtValue, CString& strValue, 
       text = _ui64toa(vtValue.ullVal, buffer, 10);
       break;
     case VT_DECIMAL:
-      text = vtValue.decVal.scale == 0 ? DecimalIntegerText(vtValue.decVal)
-                                       : Gcvt(DecimalToDouble(vtValue.decVal), 20);
+      // The 20-digit rule of a floating value, applied to an exact value, is its own digits.
+      text =
+          vtValue.decVal.scale == 0 ? DecimalIntegerText(vtValue.decVal) : ado2::DecimalText(vtValue.decVal);
       break;
     case VT_DATE: {
       COleDateTime date(vtValue.date);
@@ -1678,61 +1669,20 @@ BOOL CADORecordset::GetFieldInfo(int nIndex, CADOFieldInfo* fldInfo) {
 
 namespace {
 
-// The bytes of a VT_ARRAY|VT_UI1 value, at most `limit` of them.
-std::vector<BYTE> ArrayBytes(const VARIANT& value, size_t limit) {
-  std::vector<BYTE> bytes;
-  SAFEARRAY* array = value.parray;
-  LONG low = 0, high = -1;
-  if (array == nullptr || FAILED(SafeArrayGetLBound(array, 1, &low)) ||
-      FAILED(SafeArrayGetUBound(array, 1, &high))) {
-    return bytes;
-  }
-  size_t length = high >= low ? static_cast<size_t>(high - low + 1) : 0;
-  if (length > limit) length = limit;
-  void* data = nullptr;
-  if (length == 0 || FAILED(SafeArrayAccessData(array, &data))) return bytes;
-  bytes.assign(static_cast<BYTE*>(data), static_cast<BYTE*>(data) + length);
-  SafeArrayUnaccessData(array);
-  return bytes;
+// The "Warning: GetChunk" trace of a failure that is not ADO's own: DISP_E_TYPEMISMATCH for a
+// value that is not bytes (or text, for the text form), E_INVALIDARG for a refused bitmap,
+// E_OUTOFMEMORY when the bytes could not be copied.
+void TraceChunkFailure(HRESULT hr, LPCTSTR file, int line) {
+  ado2::TraceComErrorAt("Warning: GetChunk 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", _com_error(hr),
+                        file, line);
 }
-
-void TraceChunkTypeMismatch(LPCTSTR file, int line) {
-  ado2::TraceComErrorAt("Warning: GetChunk 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n",
-                        _com_error(DISP_E_TYPEMISMATCH), file, line);
-}
-
-DWORD ReadLe32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-         (static_cast<DWORD>(p[3]) << 24);
-}
-
-// Checks a BMP file image: signature, an information header inside the data, its colour table
-// and the pixel bits at the offset of bytes 10-13, stride times |height| of them, inside too.
-// Answers the offset of the pixel bits, or 0 when the image is refused.
-size_t CheckBitmapFile(const std::vector<BYTE>& data) {
-  constexpr size_t kFileHeader = 14;
-  if (data.size() < kFileHeader + 4 || data[0] != 'B' || data[1] != 'M') return 0;
-  size_t headerSize = ReadLe32(&data[kFileHeader]);
-  if (headerSize < sizeof(BITMAPINFOHEADER) || data.size() < kFileHeader + headerSize) return 0;
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, &data[kFileHeader], sizeof header);
-  if (header.biWidth <= 0 || header.biHeight == 0 || header.biPlanes != 1) return 0;
-  int bits = header.biBitCount;
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return 0;
-  unsigned long long colours = header.biClrUsed != 0 ? header.biClrUsed : (bits <= 8 ? (1ULL << bits) : 0);
-  if (header.biCompression == BI_BITFIELDS) colours += 3;
-  if (kFileHeader + headerSize + colours * 4 > data.size()) return 0;
-  unsigned long long offset = ReadLe32(&data[10]);
-  unsigned long long stride = ((static_cast<unsigned long long>(header.biWidth) * bits + 31) / 32) * 4;
-  unsigned long long height = header.biHeight < 0 ? 0ULL - static_cast<long long>(header.biHeight)
-                                                  : static_cast<unsigned long long>(header.biHeight);
-  if (offset < kFileHeader + headerSize || offset > data.size()) return 0;
-  if (stride * height > data.size() - offset) return 0;
-  return static_cast<size_t>(offset);
-}
+#define ADO2_CHUNK_FAILURE(hr) TraceChunkFailure(hr, __FILE__, __LINE__)
 
 }  // namespace
 
+// The chunk is read with the field's ActualSize, so the caller's buffer holds what
+// GetFieldActualSize answered; no more than that and no more than the array ADO returned is
+// copied.
 BOOL CADORecordset::ReadChunk(const _variant_t& key, CString* text, LPVOID buffer) {
   try {
     FieldPtr field = m_pRecordset->GetFields()->GetItem(key);
@@ -1740,8 +1690,8 @@ BOOL CADORecordset::ReadChunk(const _variant_t& key, CString* text, LPVOID buffe
     _variant_t chunk;
     if (size > 0) chunk = field->GetChunk(size);
     if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return TRUE;
-    if (chunk.vt == (VT_ARRAY | VT_UI1)) {
-      std::vector<BYTE> bytes = ArrayBytes(chunk, static_cast<size_t>(size));
+    std::vector<BYTE> bytes;
+    if (ado2::ChunkBytes(chunk, static_cast<size_t>(size), &bytes)) {
       if (text != nullptr && !bytes.empty()) {
         *text += CString(reinterpret_cast<LPCSTR>(bytes.data()), static_cast<int>(bytes.size()));
       }
@@ -1752,10 +1702,13 @@ BOOL CADORecordset::ReadChunk(const _variant_t& key, CString* text, LPVOID buffe
       *text += ado2::BstrText(chunk.bstrVal);
       return TRUE;
     }
-    TraceChunkTypeMismatch(__FILE__, __LINE__);
+    ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
     return FALSE;
   } catch (_com_error& e) {
     ADO2_TRACE_METHOD("GetChunk", e);
+    return FALSE;
+  } catch (const std::bad_alloc&) {
+    ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
     return FALSE;
   }
 }
@@ -1781,33 +1734,45 @@ BOOL CADORecordset::GetChunk(LPCTSTR lpFieldName, CBitmap& bitmap) {
     if (size <= 0) return FALSE;
     _variant_t chunk = field->GetChunk(size);
     if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return FALSE;  // no bytes: no bitmap
-    if (chunk.vt != (VT_ARRAY | VT_UI1)) {
-      TraceChunkTypeMismatch(__FILE__, __LINE__);
+    std::vector<BYTE> data;
+    if (!ado2::ChunkBytes(chunk, static_cast<size_t>(size), &data)) {
+      ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
       return FALSE;
     }
-    std::vector<BYTE> data = ArrayBytes(chunk, static_cast<size_t>(size));
-    size_t offset = CheckBitmapFile(data);
-    if (offset == 0) return FALSE;
-    // The information header and colour table, copied to aligned storage.
-    std::vector<DWORD> info((offset - 14 + 3) / 4);
-    std::memcpy(info.data(), &data[14], offset - 14);
+    ado2::BitmapImage image;
+    if (!ado2::CheckBitmapImage(data.data(), data.size(), &image)) {
+      ADO2_CHUNK_FAILURE(E_INVALIDARG);
+      return FALSE;
+    }
+    // The information block (header, masks, colour table), copied to aligned storage; the
+    // check put all of it before the pixel offset, so CreateDIBitmap reads inside the copy.
+    const size_t infoSize = image.pixelOffset - ado2::BitmapImage::kInfoOffset;
+    std::vector<DWORD> info((infoSize + 3) / 4);
+    std::memcpy(info.data(), &data[ado2::BitmapImage::kInfoOffset], infoSize);
     const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
     HDC dc = ::GetDC(nullptr);
-    HBITMAP handle = ::CreateDIBitmap(dc, header, CBM_INIT, &data[offset],
+    HBITMAP handle = ::CreateDIBitmap(dc, header, CBM_INIT, &data[image.pixelOffset],
                                       reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
     ::ReleaseDC(nullptr, dc);
-    if (handle == nullptr) return FALSE;
+    if (handle == nullptr) {
+      ADO2_CHUNK_FAILURE(E_INVALIDARG);
+      return FALSE;
+    }
     bitmap.DeleteObject();
     bitmap.Attach(handle);
     return TRUE;
   } catch (_com_error& e) {
     ADO2_TRACE_METHOD("GetChunk", e);
     return FALSE;
+  } catch (const std::bad_alloc&) {
+    ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
+    return FALSE;
   }
 }
 
 BOOL CADORecordset::AppendBytes(const _variant_t& key, const void* data, UINT nBytes) {
   try {
+    if (data == nullptr && nBytes > 0) _com_issue_error(E_POINTER);
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, nBytes);
     if (array == nullptr) _com_issue_error(E_OUTOFMEMORY);
     void* target = nullptr;
@@ -1843,19 +1808,22 @@ BOOL CADORecordset::AppendChunk(LPCTSTR lpFieldName, LPCTSTR lpszFileName) {
     ADO2_TRACE_METHOD("AppendChunk", e);
     return FALSE;
   }
-  // File names are GBK like all narrow text; the file system's names are UTF-8.
+  // File names are GBK like all narrow text; the file system's names are UTF-8. Only a regular
+  // file is read (a folder or a device has no length to trust), and only when all of it, as
+  // long as it was when opened, can be read.
   std::string path = kp::GbkToUtf8(lpszFileName != nullptr ? lpszFileName : "");
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return FALSE;
+  struct stat status;
+  bool whole = ::fstat(::fileno(file), &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0 &&
+               static_cast<unsigned long long>(status.st_size) <= UINT32_MAX;
   std::vector<BYTE> bytes;
-  bool whole = std::fseek(file, 0, SEEK_END) == 0;
-  long length = whole ? std::ftell(file) : -1;
-  whole =
-      whole && length >= 0 && length <= static_cast<long>(UINT32_MAX) && std::fseek(file, 0, SEEK_SET) == 0;
-  if (whole) {
-    bytes.resize(static_cast<size_t>(length));
-    whole = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  try {
+    if (whole) bytes.resize(static_cast<size_t>(status.st_size));
+  } catch (const std::bad_alloc&) {
+    whole = false;
   }
+  whole = whole && std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fgetc(file) == EOF;
   std::fclose(file);
   if (!whole) return FALSE;
   return AppendBytes(NameKey(lpFieldName), bytes.data(), static_cast<UINT>(bytes.size()));

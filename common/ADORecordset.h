@@ -237,15 +237,16 @@ class CADORecordset {
   BOOL GetFieldInfo(LPCTSTR lpFieldName, CADOFieldInfo* fldInfo);
   BOOL GetFieldInfo(int nIndex, CADOFieldInfo* fldInfo);
 
-  // ---- chunks of long fields ("Warning: GetChunk/AppendChunk" traces). VT_NULL and VT_EMPTY
-  // read as no bytes; at most the returned array's length is copied; the text form also takes
-  // a VT_BSTR chunk (long text fields); other VARIANT types give FALSE.
+  // ---- chunks of long fields ("Warning: GetChunk/AppendChunk" traces). A read asks ADO for
+  // the field's ActualSize and copies what ADO gave, never more than ActualSize bytes: pData
+  // must hold GetFieldActualSize bytes. VT_NULL and VT_EMPTY read as no bytes; the text form
+  // also takes a VT_BSTR chunk (long text fields); other VARIANT types give FALSE.
   BOOL GetChunk(LPCTSTR lpFieldName, CString& strValue);
   BOOL GetChunk(int nIndex, CString& strValue);
   BOOL GetChunk(LPCTSTR lpFieldName, LPVOID pData);
   BOOL GetChunk(int nIndex, LPVOID pData);
   // A BMP file image in a long binary field into bmp; FALSE (bmp unchanged) unless the data is
-  // a whole, consistent BMP (signature, header, pixel bits inside the data).
+  // a whole, consistent BMP that every part of lies inside (ado2::CheckBitmapImage).
   BOOL GetChunk(LPCTSTR lpFieldName, CBitmap& bitmap);
   BOOL AppendChunk(LPCTSTR lpFieldName, LPVOID pData, UINT nBytes);
   BOOL AppendChunk(int nIndex, LPVOID pData, UINT nBytes);
@@ -275,7 +276,7 @@ class CADORecordset {
   static double vartof(const _variant_t& var);
   static COleDateTime vartodate(const _variant_t& var);
   static COleCurrency vartocy(const _variant_t& var);
-  // The value of a DECIMAL as a double, all 96 bits used.
+  // The double nearest to a DECIMAL's value, all 96 bits and the sign used (ADODecimal.h).
   static double DecimalToDouble(const DECIMAL& dec);
   // The typed-read rules: EMPTY/NULL give 0, false or a null status and TRUE; FALSE for a type
   // the target cannot take. int: VT_I2, VT_UI1, VT_BOOL by value, VT_I4 and VT_INT whole.

@@ -1,8 +1,8 @@
 // CADOCommand and CADOParameter over every provider of Ado2TestSupport: commands with typed
 // parameters (an int beyond 16 bits is not cut), the stored-procedure type (a PostgreSQL
 // function called with the command's parameters; SQLite has none, and ADO's failure reaches the
-// command's report), the full records-affected count, parameter value sizes, NULL for empty
-// text, and operator [] out of range.
+// command's report), the full records-affected count of an update of many rows, parameter
+// value sizes, NULL for empty text, and operator [] out of range.
 #include <gtest/gtest.h>
 
 #include <objbase.h>
@@ -90,14 +90,25 @@ TEST_P(Command, StoredProcedureTypeCallsTheProcedureWithTheParameters) {
   EXPECT_STREQ((LPCTSTR)name, "第四系");
 }
 
+// A parameter made with size 0 takes its size from the first value it is given (4 for int and
+// long, 8 for double, the text's length in bytes) and keeps it for later values; empty text is
+// NULL and sets the size 0 again; a size given at creation stays whatever the value.
 TEST_P(Command, ParameterSizesAndValues) {
   CADOParameter number(adInteger, 0, adParamInput, "n");
   EXPECT_STREQ((LPCTSTR)number.GetName(), "n");
+  EXPECT_EQ(number.GetSize(), 0);
   ASSERT_TRUE(number.SetValue(70000));
   EXPECT_EQ(number.GetSize(), 4);
   int n = 0;
   ASSERT_TRUE(number.GetValue(n));
   EXPECT_EQ(n, 70000);  // not cut to 16 bits
+
+  CADOParameter wide(adInteger, 0, adParamInput, "l");
+  ASSERT_TRUE(wide.SetValue(-5L));
+  EXPECT_EQ(wide.GetSize(), 4);
+  CADOParameter real(adDouble, 0, adParamInput, "d");
+  ASSERT_TRUE(real.SetValue(2.5));
+  EXPECT_EQ(real.GetSize(), 8);
 
   CADOParameter text(adVarChar, 0, adParamInput, "s");
   ASSERT_TRUE(text.SetValue(CString("")));
@@ -105,11 +116,17 @@ TEST_P(Command, ParameterSizesAndValues) {
   _variant_t value;
   ASSERT_TRUE(text.GetValue(value));
   EXPECT_EQ(value.vt, VT_NULL);
+  ASSERT_TRUE(text.SetValue(CString("第四系")));
+  EXPECT_EQ(text.GetSize(), 6);  // GBK bytes
+  ASSERT_TRUE(text.SetValue(CString("ab")));
+  EXPECT_EQ(text.GetSize(), 6);  // the first size stays
+  CString back;
+  ASSERT_TRUE(text.GetValue(back));
+  EXPECT_STREQ((LPCTSTR)back, "ab");
 
   CADOParameter sized(adVarChar, 10, adParamInput, "s");
   ASSERT_TRUE(sized.SetValue(CString("abc")));
-  EXPECT_EQ(sized.GetSize(), 10);  // a size given at creation stays
-  CString back;
+  EXPECT_EQ(sized.GetSize(), 10);
   ASSERT_TRUE(sized.GetValue(back));
   EXPECT_STREQ((LPCTSTR)back, "abc");
 
@@ -120,6 +137,20 @@ TEST_P(Command, ParameterSizesAndValues) {
   EXPECT_TRUE(b);
   ASSERT_TRUE(flag.GetValueString(back));
   EXPECT_STREQ((LPCTSTR)back, "TRUE");
+}
+
+// Execute keeps the provider's whole count of an update of many rows (beyond 16 bits); the
+// command's own type (text here) decides how its text is run.
+TEST_P(Command, ExecuteCountsTheRowsOfAnUpdateOfManyRows) {
+  ASSERT_TRUE(
+      db_.Execute("insert into t(id) with recursive c(x) as (select 1 union all select x + 1 from c "
+                  "where x < 70000) select x from c"));
+  CADOCommand update(&db_, "update t set w = id * 0.5 where id > 10", adCmdText);
+  ASSERT_TRUE(update.Execute()) << (LPCTSTR)update.GetLastErrorString();
+  EXPECT_EQ(update.GetRecordsAffected(), 69990);
+  CADOCommand none(&db_, "update t set w = 0 where id < 0", adCmdText);
+  ASSERT_TRUE(none.Execute());
+  EXPECT_EQ(none.GetRecordsAffected(), 0);
 }
 
 TEST_P(Command, ParameterObjectsAreAppendedAndAttached) {

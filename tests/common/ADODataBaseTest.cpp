@@ -9,6 +9,7 @@
 #include <objbase.h>
 
 #include <fstream>
+#include <memory>
 
 #include "ADODataBase.h"
 #include "ADORecordset.h"
@@ -223,9 +224,71 @@ TEST_P(Database, StateGettersAndModeWhileClosed) {
   EXPECT_TRUE(db.SetMode(adModeRead));
   EXPECT_EQ(db.GetMode(), (long)adModeRead);
   ASSERT_TRUE(db.Open(cs.c_str(), "", ""));
-  EXPECT_FALSE(db.GetVersion().IsEmpty());
-  EXPECT_TRUE(db.GetError(0) == nullptr);  // no provider errors yet
+  EXPECT_STREQ((LPCTSTR)db.GetVersion(), "2.8");  // ADO 2.8, the last 2.x release
+  EXPECT_TRUE(db.GetError(0) == nullptr);         // no provider errors yet
   EXPECT_TRUE(db.GetLastError().IsEmpty());
+}
+
+// Without a connection object every getter fails with ADO's null-pointer error: each reports
+// it by its own trace and answers its failure value.
+TEST(DatabaseReports, GettersOfAReleasedConnectionTraceAndAnswerTheFailureValue) {
+  CADODataBase db;
+  ASSERT_TRUE(db.Release());
+  TraceCapture traces;
+  EXPECT_STREQ((LPCTSTR)db.GetVersion(), "");
+  EXPECT_TRUE(StartsWith(traces.text(), "Warning: GetVersion 方法发生异常. 错误信息: "));
+  traces.clear();
+  EXPECT_EQ(db.GetConnectTimeOut(), -1);
+  EXPECT_TRUE(StartsWith(traces.text(), "Warning: GetConnectTimeOut 方法发生异常. 错误信息: "));
+  traces.clear();
+  EXPECT_EQ(db.GetState(), -1);
+  EXPECT_TRUE(StartsWith(traces.text(), "Warning: GetState 发生异常. 错误信息: "));
+  EXPECT_FALSE(db.IsOpen());
+}
+
+// Reopening inside a transaction: ADO refuses to close the connection (adErrInTransaction,
+// 3246). The open operations report that in their own style and answer FALSE rather than let
+// the COM error through; the connection and its transaction stay as they were.
+TEST_P(Database, ReopeningInsideATransactionIsReportedAndChangesNothing) {
+  std::string cs = Create(kTable);
+  CADODataBase db;
+  ASSERT_TRUE(db.Open(cs.c_str(), "", ""));
+  EXPECT_EQ(db.BeginTrans(), 1);
+  ASSERT_TRUE(db.Execute("insert into t values(3, 'c')"));
+  RecordedDesktop desktop;
+  TraceCapture traces;
+  EXPECT_FALSE(db.Open(cs.c_str(), "", ""));
+  ASSERT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_EQ(db.GetLastErrorCode(), 0x800A0CAEu);
+  EXPECT_FALSE(db.Open(cs.c_str(), -1));
+  EXPECT_TRUE(StartsWith(traces.text(), "Warning: 连接数据库发生异常. 错误信息: "));
+  EXPECT_EQ(desktop.Boxes().size(), 1u);
+  EXPECT_TRUE(db.IsOpen());
+  EXPECT_TRUE(db.CommitTrans());
+  ASSERT_TRUE(db.Execute("delete from t where id = 3"));
+  EXPECT_EQ(db.GetRecordsAffected(), 1);
+}
+
+// Destroying the object inside a transaction rolls the transaction back and closes the
+// connection, even while another object (here a recordset) still holds the ADO connection:
+// nothing of the transaction is written, and no trace says the close failed.
+TEST_P(Database, DestroyingAnObjectInsideATransactionRollsItBack) {
+  std::string cs = Create(kTable);
+  CADODataBase reader;
+  ASSERT_TRUE(reader.Open(cs.c_str(), "", ""));
+  auto db = std::make_unique<CADODataBase>();
+  ASSERT_TRUE(db->Open(cs.c_str(), "", ""));
+  CADORecordset holder(db.get());  // keeps the ADO connection alive past db
+  EXPECT_EQ(db->BeginTrans(), 1);
+  ASSERT_TRUE(db->Execute("insert into t values(3, 'c')"));
+  ASSERT_TRUE(db->Execute("update t set name = 'x' where id = 1"));
+  TraceCapture traces;
+  db.reset();
+  EXPECT_EQ(traces.text(), "");
+  EXPECT_EQ(holder.GetActiveConnection()->GetState(), (LONG)adStateClosed);
+  CADORecordset rows(&reader);
+  ASSERT_TRUE(rows.Open("select name from t order by id", 1));
+  EXPECT_STREQ((LPCTSTR)rows.GetString(",", ";", "", 0), "第四系;b;");
 }
 
 TEST(DatabaseReports, CompactDatabaseFailsForAJetSource) {

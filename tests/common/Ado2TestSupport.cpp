@@ -191,18 +191,20 @@ std::string PostgresCreate(const std::string&, const std::string&) {
 }  // namespace
 
 std::vector<TestProvider> Providers() {
-  return {
-      TestProvider{.name = "SQLite",
-                   .create = &SqliteCreate,
-                   .compactsDatabases = true,
-                   .unsignedTypes = true,
-                   .currencyType = true},
-      TestProvider{.name = "SqliteOdbc", .create = &SqliteOdbcCreate, .unavailable = &SqliteOdbcUnavailable},
-      TestProvider{.name = "PostgresOdbc",
-                   .create = &PostgresCreate,
-                   .hasStoredProcedures = true,
-                   .unavailable = &PostgresUnavailable,
-                   .narrowTextTypes = false}};
+  return {TestProvider{.name = "SQLite",
+                       .create = &SqliteCreate,
+                       .compactsDatabases = true,
+                       .unsignedTypes = true,
+                       .currencyType = true},
+          TestProvider{.name = "SqliteOdbc",
+                       .create = &SqliteOdbcCreate,
+                       .unavailable = &SqliteOdbcUnavailable,
+                       .exactNumerics = false},
+          TestProvider{.name = "PostgresOdbc",
+                       .create = &PostgresCreate,
+                       .hasStoredProcedures = true,
+                       .unavailable = &PostgresUnavailable,
+                       .narrowTextTypes = false}};
 }
 
 std::string TempDir() {

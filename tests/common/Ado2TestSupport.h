@@ -50,6 +50,9 @@ struct TestProvider {
   // money is adCurrency (VT_CY) with the SQLite provider. ODBC has no currency type: PostgreSQL's
   // driver describes money as a double, SQLite's driver as text, so the value reads as a number.
   bool currencyType = false;
+  // numeric(p,s) columns are exact (adNumeric, VT_DECIMAL values). SQLite's ODBC driver
+  // describes them as doubles, so a value arrives as VT_R8 with its binary digits.
+  bool exactNumerics = true;
   // Text columns are adVarChar. The "PostgreSQL Unicode" driver describes them as SQL_WVARCHAR,
   // so they are adVarWChar there (as MSDASQL makes them on Windows); the values are the same.
   bool narrowTextTypes = true;
