@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,14 +18,19 @@
 
 namespace {
 
+std::string DatabasePath() {
+  const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  static const std::string path = std::string(dir) + "/kp-fuzz-bitmap-" + std::to_string(getpid()) + ".sqlite";
+  return path;
+}
+
 struct Database {
-  std::string path;
   CADODataBase db;
 
   Database() {
-    const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    path = std::string(dir) + "/kp-fuzz-bitmap-" + std::to_string(getpid()) + ".sqlite";
+    const std::string path = DatabasePath();
     std::remove(path.c_str());
+    std::atexit([] { std::remove(DatabasePath().c_str()); });
     sqlite3* raw = nullptr;
     FUZZ_CHECK(sqlite3_open(path.c_str(), &raw) == SQLITE_OK);
     FUZZ_CHECK(sqlite3_exec(raw, "create table blobs(id integer primary key, data blob); insert into blobs values(1, null)",
@@ -32,17 +38,25 @@ struct Database {
     sqlite3_close(raw);
     FUZZ_CHECK(db.Open(("Provider=SQLite;Data Source=" + path).c_str(), "", ""));
   }
-  ~Database() {
-    db.Close();
-    std::remove(path.c_str());
-  }
 };
+
+// Opened before the first input (so the leak check does not count it against one) and kept to
+// the end of the process.
+Database* TheDatabase() {
+  static Database* database = new Database;
+  return database;
+}
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  TheDatabase();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0 || size > (1u << 20)) return 0;
-  static Database* database = new Database;  // lives to the end of the process
+  Database* database = TheDatabase();
   {
     CADORecordset writer(&database->db);
     FUZZ_CHECK(writer.Open("select * from blobs", 1));

@@ -58,11 +58,23 @@ int Count(const MapData& map, bool (*what)(const MapEntity&)) {
   return n;
 }
 
+// Started before the first input (so the leak check does not count it against one) and kept to
+// the end of the process, as a session is.
+Host* TheHost() {
+  static Host* host = new Host;
+  return host;
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  TheHost();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4096) return 0;
-  static Host* host = new Host;  // lives to the end of the process, as a session does
+  Host* host = TheHost();
   Transcript transcript(host->sink);
   ScriptInput input(ScriptParser::SplitLines(std::string(reinterpret_cast<const char*>(data), size)), transcript);
   std::string error;
