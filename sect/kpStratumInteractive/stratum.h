@@ -65,8 +65,9 @@ extern CArray<LONG, LONG> CreatedEntityIds;
 
 // Turns the two picked curves into a new section-stratum entity of the map carrying the sample
 // list, a scale value and `code`. Answers 1 when the entity was created, 0 (nothing inserted,
-// no host state changed) when no sample list can be built, the kernel cannot create the object
-// or the list holds fewer than 2 samples. Host automation errors are not caught.
+// no host state changed) when no sample list can be built, the scale is not a positive finite
+// number, the kernel cannot create the object, the list holds fewer than 2 samples or a host
+// call fails before the insertion. Never throws: host automation errors are contained.
 int CreateSectionStratum(CVantorObjects* map, LONG firstId, LONG secondId, CString code);
 
 // Inserts `object` into the entity store `store`, appends the new id to CreatedEntityIds and
