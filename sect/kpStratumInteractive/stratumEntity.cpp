@@ -76,9 +76,9 @@ struct StratumParts {
   ZvHandle store = 0;
 };
 
-// Steps 1 to 6 of the creation: the curves' points, the samples, the scale, the new object,
-// the store and the operation's name. False when no stratum can be made (parts.object is then
-// left 0 if no object was created).
+// Everything before the insertion: the curves' points, the samples, the scale (read here,
+// ahead of the store and the operation, so that a bad one stops the creation), the new
+// object, the store and the operation's name. False when no stratum can be made.
 bool PrepareStratum(CVantorObjects* map, LONG firstId, LONG secondId, StratumParts& parts) {
   ZvHandle first = static_cast<ZvHandle>(map->GetEntityHandle(firstId));
   ZvHandle second = static_cast<ZvHandle>(map->GetEntityHandle(secondId));
