@@ -34,7 +34,7 @@ struct EntityAttributes {
   char code[32] = {};        // stratum code, NUL-terminated GBK
   int32_t field56 = 0;
   int32_t field60 = 0;
-  uint8_t reserved64[68];    // not set by a fresh record
+  uint8_t reserved64[68] = {};  // zero, so that no record is written with undefined bytes
   int32_t field132 = 0;
   int32_t field136 = 0;
 };

@@ -5,8 +5,13 @@
 // map control), never in the module: every MouseStatus call reads the host's state first and
 // ignores the event unless this command is current. Handlers move the command on by calling
 // MouseStatus themselves (nested events 11, 19, 20 and 21), so the host must apply
-// SetCommandState before it returns. Host automation errors are not caught here: they leave
-// LaunchCommand / MouseStatus as the COleException* of the wrappers and the host handles them.
+// SetCommandState before it returns. A launch always starts at picking (step 0), whatever step
+// the host's state held for another command.
+//
+// No exception leaves an export. Host automation errors (the COleException* of the wrappers)
+// are contained where they happen (Contained.h): in the build they make the creation fail, in
+// any other handler they end the command, and the map is left as it was. Curves are deleted
+// only in a run that built a stratum.
 //
 // The module-wide objects are defined in this one file, in this order, so that they are
 // constructed at load in this order and destroyed at unload in the reverse order: the created
@@ -17,6 +22,7 @@
 #include <cstring>
 
 #include "ADODataBase.h"
+#include "Contained.h"
 #include "SetDlg.h"
 #include "host/CVOCommandGate.h"
 #include "host/CVOEntities.h"
@@ -48,7 +54,6 @@ const char kUnrecognised[] = "不能识别的命令";
 const char kBuilt[] = "**创建剖面地层成功**";
 const char kBuildFailed[] = "**创建剖面地层失败**";
 const char kCancelled[] = "**取消选择顶底板生成剖面地层命令**";
-const char kOperationName[] = "创建剖面地层实体";
 
 // Events of MouseStatus.
 enum : int {
@@ -75,6 +80,9 @@ int g_nAction = 0;
 int g_nStatus = 0;
 int g_nUserCmdID = 0;
 int g_bDeleteCurves = 1;
+// Whether the current run (from its start to its end) has built a stratum: only then may the
+// answer to the delete question delete the picked curves.
+int g_bStratumBuilt = 0;
 
 // The pick list: made on the first call that the command accepts, kept until unload; the host
 // object behind it is created at the first start and only emptied afterwards.
@@ -114,22 +122,37 @@ void BeginPick(CVOIntArray& pickList) {
 void OnStart(CVOIntArray& pickList, LONG step) {
   if (step != StepPicking) return;
   CreatedEntityIds.RemoveAll();
+  g_bStratumBuilt = 0;
   ShowPrompt();
   CVOSelection selection(g_pMap->GetSelection());
   selection.Clear();
   if (pickList.m_lpDispatch == nullptr && !pickList.CreateDispatch(VANTOR_INTARRAY_PROGID)) {
+    // Without a pick list nothing can be picked: the command ends at once.
     TRACE("kpSect03StratumSel: the pick list %s could not be created\n", VANTOR_INTARRAY_PROGID);
+    MouseStatus(EventEnd, 0, 0);
+    return;
   }
   pickList.RemoveAll();
   BeginPick(pickList);
   UpdateCursor();
 }
 
+// Whether `id` stands in the pick list before index `end`.
+bool PickedBefore(CVOIntArray& pickList, LONG id, LONG end) {
+  for (LONG k = 0; k < end; ++k) {
+    if (pickList.GetAt(k) == id) return true;
+  }
+  return false;
+}
+
+// Keeps the curves, each once, in pick order: an entity that is not a curve and a second
+// occurrence of an id already in the list are removed alike.
 void OnPick(CVOIntArray& pickList, LONG step) {
   if (step != StepPicking) return;
   CVOEntities entities(g_pMap->GetEntities());
   for (LONG i = 0; i < pickList.GetSize();) {
-    if (IsCurveType(entities.GetEntityType(pickList.GetAt(i)))) {
+    const LONG id = pickList.GetAt(i);
+    if (IsCurveType(entities.GetEntityType(id)) && !PickedBefore(pickList, id, i)) {
       ++i;
     } else {
       pickList.RemoveAt(i);
@@ -151,9 +174,14 @@ void OnBuild(CVOIntArray& pickList, LONG code) {
     MouseStatus(EventEnd, 0, 0);
     return;
   }
-  g_setDlg.DoModal();
-  CString stratumCode = g_setDlg.m_strResult;
-  if (CreateSectionStratum(g_pMap, pickList.GetAt(0), pickList.GetAt(1), stratumCode)) {
+  int created = 0;
+  RunContained("the build", [&] {
+    g_setDlg.DoModal();
+    CString stratumCode = g_setDlg.m_strResult;
+    created = CreateSectionStratum(g_pMap, pickList.GetAt(0), pickList.GetAt(1), stratumCode);
+  });
+  if (created) {
+    g_bStratumBuilt = 1;
     g_pMap->ShowText(kBuilt);
     g_pMap->SetCommandState(code, StepAskDelete);
     ShowPrompt();
@@ -164,7 +192,12 @@ void OnBuild(CVOIntArray& pickList, LONG code) {
   }
 }
 
+// `text` may be null: that is no text the command knows, not an empty line.
 void OnCommandText(const char* text, CString& reply, LONG step) {
+  if (text == nullptr) {
+    if (reply.IsEmpty()) reply = kUnrecognised;
+    return;
+  }
   CString answer(text);
   answer.MakeLower();
   if (answer == "?") {
@@ -192,7 +225,7 @@ void OnCommandText(const char* text, CString& reply, LONG step) {
 
 void OnApplyDeletion(CVOIntArray& pickList) {
   MarkPickList(pickList, 0);
-  if (g_bDeleteCurves) {
+  if (g_bDeleteCurves && g_bStratumBuilt) {
     for (LONG i = 0; i < pickList.GetSize(); ++i) {
       LONG handle = g_pMap->GetEntityHandle(pickList.GetAt(i));
       g_pMap->UnregisterEntity(handle);
@@ -207,6 +240,7 @@ void OnApplyDeletion(CVOIntArray& pickList) {
 }
 
 void OnEnd() {
+  g_bStratumBuilt = 0;
   g_pMap->SetCommandState(0, 0);
   UpdateCursor();
   g_pMap->Refresh();
@@ -219,47 +253,14 @@ void OnKey(CVOIntArray& pickList, WPARAM key) {
   g_pMap->ShowText(kCancelled);
 }
 
-}  // namespace
-
-KPCMD_API void WINAPI GetCommandName(char* buffer) { CopyText(buffer, kMenuText); }
-KPCMD_API void WINAPI GetCommandTranslateName(char* buffer) { CopyText(buffer, kCommandLineName); }
-KPCMD_API void WINAPI GetGroupName(char* buffer) { CopyText(buffer, kGroupName); }
-KPCMD_API void WINAPI GetToolBarName(char* buffer) { buffer[0] = '\0'; }
-KPCMD_API CWinApp* WINAPI GetTheApp() { return &theApp; }
-KPCMD_API int WINAPI GetBmp() { return 0; }
-KPCMD_API int WINAPI GetCommandType() { return 2; }
-KPCMD_API void WINAPI AttachVoMap(CVantorObjects* map) { g_pMap = map; }
-KPCMD_API void WINAPI SetVoAction(int action) { g_nAction = action; }
-KPCMD_API void WINAPI SetVoStatus(int status) { g_nStatus = status; }
-KPCMD_API void WINAPI SetVoUserCmdID(int id) { g_nUserCmdID = id; }
-
-// Makes the command current and starts it; 1 when it did, 0 when the gate refused, the command
-// was current already or no map control is attached.
-KPCMD_API int WINAPI LaunchCommand() {
-  if (g_pMap == nullptr) return 0;
-  int result = 0;
-  LONG code = 0, step = 0;
-  g_pMap->GetCommandState(&code, &step);
-  CVOCommandGate gate(g_pMap->GetCommandGate());
-  if (gate.CanLaunch() && !gate.IsBlocked(g_nStatus) && code != g_nStatus) {
-    gate.PrepareLaunch();
-    g_pMap->SetCommandState(g_nStatus, step);
-    g_pMap->ShowText(kLaunchBanner);
-    g_pMap->SetCurrentAction(g_nAction);
-    MouseStatus(EventStart, 0, 0);
-    result = 1;
-  }
-  return result;
+// Ends the command after a handler failed: unmarks and ends as far as the host lets it, each
+// step on its own, so that one more failing call does not keep the others from running.
+void EndAfterFailure() {
+  RunContained("unmarking", [] { MarkPickList(PickList(), 0); });
+  RunContained("ending the command", [] { OnEnd(); });
 }
 
-// The command's event entry. param1 and param2 are the event's parameters: the key code for
-// event 7; for event 21 the address of the NUL-terminated text and of the caller's reply CString.
-KPCMD_API void WINAPI MouseStatus(int event, LPARAM param1, LPARAM param2) {
-  AFX_MANAGE_STATE(AfxGetStaticModuleState());
-  if (g_pMap == nullptr) return;
-  LONG code = 0, step = 0;
-  g_pMap->GetCommandState(&code, &step);
-  if (code != g_nStatus) return;
+void Dispatch(int event, LPARAM param1, LPARAM param2, LONG code, LONG step) {
   CVOIntArray& pickList = PickList();
   switch (event) {
     case EventStart:
@@ -288,5 +289,62 @@ KPCMD_API void WINAPI MouseStatus(int event, LPARAM param1, LPARAM param2) {
       break;
     default:
       break;
+  }
+}
+
+}  // namespace
+
+KPCMD_API void WINAPI GetCommandName(char* buffer) { CopyText(buffer, kMenuText); }
+KPCMD_API void WINAPI GetCommandTranslateName(char* buffer) { CopyText(buffer, kCommandLineName); }
+KPCMD_API void WINAPI GetGroupName(char* buffer) { CopyText(buffer, kGroupName); }
+KPCMD_API void WINAPI GetToolBarName(char* buffer) { buffer[0] = '\0'; }
+KPCMD_API CWinApp* WINAPI GetTheApp() { return &theApp; }
+KPCMD_API int WINAPI GetBmp() { return 0; }
+KPCMD_API int WINAPI GetCommandType() { return 2; }
+KPCMD_API void WINAPI AttachVoMap(CVantorObjects* map) { g_pMap = map; }
+KPCMD_API void WINAPI SetVoAction(int action) { g_nAction = action; }
+KPCMD_API void WINAPI SetVoStatus(int status) { g_nStatus = status; }
+KPCMD_API void WINAPI SetVoUserCmdID(int id) { g_nUserCmdID = id; }
+
+// Makes the command current at picking (step 0) and starts it; 1 when it did, 0 when the gate
+// refused, the command was current already, no map control is attached or a host call failed
+// before the start (the command is ended then).
+KPCMD_API int WINAPI LaunchCommand() {
+  if (g_pMap == nullptr) return 0;
+  int result = 0;
+  bool current = false;
+  const bool clean = RunContained("LaunchCommand", [&] {
+    LONG code = 0, step = 0;
+    g_pMap->GetCommandState(&code, &step);
+    CVOCommandGate gate(g_pMap->GetCommandGate());
+    if (gate.CanLaunch() && !gate.IsBlocked(g_nStatus) && code != g_nStatus) {
+      gate.PrepareLaunch();
+      g_pMap->SetCommandState(g_nStatus, StepPicking);
+      current = true;
+      g_pMap->ShowText(kLaunchBanner);
+      g_pMap->SetCurrentAction(g_nAction);
+      MouseStatus(EventStart, 0, 0);
+      result = 1;
+    }
+  });
+  if (!clean && current) {
+    EndAfterFailure();
+    result = 0;
+  }
+  return result;
+}
+
+// The command's event entry. param1 and param2 are the event's parameters: the key code for
+// event 7; for event 21 the address of the NUL-terminated text and of the caller's reply CString.
+// A handler that fails ends the command (a failed build ends it with the failure text, see
+// OnBuild); a failure to read the command state leaves everything as it is.
+KPCMD_API void WINAPI MouseStatus(int event, LPARAM param1, LPARAM param2) {
+  AFX_MANAGE_STATE(AfxGetStaticModuleState());
+  if (g_pMap == nullptr) return;
+  LONG code = 0, step = 0;
+  if (!RunContained("GetCommandState", [&] { g_pMap->GetCommandState(&code, &step); })) return;
+  if (code != g_nStatus) return;
+  if (!RunContained("MouseStatus", [&] { Dispatch(event, param1, param2, code, step); })) {
+    EndAfterFailure();
   }
 }

@@ -14,7 +14,8 @@
 //     order of equal x values from a characterisation of it (see OrderLikeExchangeSort).
 // Every geometric predicate is a call into zvtopo, with the same arguments as the procedure.
 // Assumption: x and y are finite (the construction refuses other input up front); z is carried
-// along unread.
+// along unread. A result that would carry a non-finite number is refused as well, so a stratum
+// never holds one.
 #include "sect/kpStratumInteractive/stratum.h"
 
 #include <algorithm>
@@ -321,6 +322,11 @@ bool AllFinite(const std::vector<Point3D>& points) {
                      [](const Point3D& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
 }
 
+bool FiniteSample(const StratumSample& s) {
+  return std::isfinite(s.point.x) && std::isfinite(s.point.y) && std::isfinite(s.point.z) &&
+         std::isfinite(s.thickness);
+}
+
 double MeanHeight(const std::vector<Point3D>& line) {
   double sum = 0.0;
   for (const Point3D& p : line) sum += p.y;
@@ -361,10 +367,9 @@ void SortSamplesByX(std::vector<StratumSample>& samples) {
 }
 
 int ProjectVertically(Point3D p, std::span<const Point3D> line, double& distance, Point3D& meet) {
-  double qx = 0.0;
-  double qy = 0.0;
-  VerticalThrough(p, qx, qy);
-  return ScanSegments(p, qx, qy, PointTolerance(p.x, p.y), line, distance, meet);
+  // The construction's own search, so that whatever is checked of this function holds for the
+  // projections of BuildStratumSamples too.
+  return VerticalProjector(line).Project(p, distance, meet);
 }
 
 int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& nodes2,
@@ -432,7 +437,10 @@ int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& node
     return 0;
   }
   FillThickness(result.rbegin(), result.rend());
-  return 1;
+  // Finite input can still give a number the stratum must not carry: a thickness beyond the
+  // largest double (curves near opposite ends of the range), or a lower node's z, which is
+  // carried along unread.
+  return std::all_of(result.begin(), result.end(), FiniteSample) ? 1 : 0;
 }
 
 #if defined(KP_STRATUM_HAS_CARRAY)

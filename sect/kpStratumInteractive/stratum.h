@@ -23,10 +23,11 @@
 // Builds the stratum's sample list from two curves given in either order: node points and
 // line points of the first curve, then of the second. Answers 1 with the list in `result`, or
 // 0 when no stratum can be built: a curve without line points, curves whose x-ranges do not
-// meet, no sample with a thickness of its own, or an x or y coordinate that is not finite.
-// The point arrays may have their contents exchanged (the lower curve, by mean y, ends up
-// first). `result` is left untouched by the early refusals; after the de-duplication step it
-// holds the samples even when the answer is 0.
+// meet, no sample with a thickness of its own, an x or y coordinate that is not finite, or a
+// sample that would carry a non-finite number (a thickness beyond the largest double, a lower
+// node's z). The point arrays may have their contents exchanged (the lower curve, by mean y,
+// ends up first). `result` is left untouched by the early refusals; after the de-duplication
+// step it holds the samples even when the answer is 0.
 int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& nodes2,
                         std::vector<Point3D>& line1, std::vector<Point3D>& line2,
                         std::vector<StratumSample>& result);
@@ -34,7 +35,8 @@ int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& node
 // Meets the vertical through `p` with the polyline `line`: answers 1 with the meeting point
 // (z = 0) on the first segment, in polyline order, that the vertical crosses within the
 // tolerance at p, and its distance from p; answers 0 and leaves the outputs alone otherwise
-// (a polyline of fewer than two points never meets).
+// (a polyline of fewer than two points never meets). It searches the polyline as the
+// construction does (see stratum.cpp), with the result of a scan of every segment.
 int ProjectVertically(Point3D p, std::span<const Point3D> line, double& distance, Point3D& meet);
 
 // Sorts samples by x ascending into exactly the order of the pairwise exchange scheme: for i
@@ -63,8 +65,9 @@ extern CArray<LONG, LONG> CreatedEntityIds;
 
 // Turns the two picked curves into a new section-stratum entity of the map carrying the sample
 // list, a scale value and `code`. Answers 1 when the entity was created, 0 (nothing inserted,
-// no host state changed) when no sample list can be built, the kernel cannot create the object
-// or the list holds fewer than 2 samples. Host automation errors are not caught.
+// no host state changed) when no sample list can be built, the scale is not a positive finite
+// number, the kernel cannot create the object, the list holds fewer than 2 samples or a host
+// call fails before the insertion. Never throws: host automation errors are contained.
 int CreateSectionStratum(CVantorObjects* map, LONG firstId, LONG secondId, CString code);
 
 // Inserts `object` into the entity store `store`, appends the new id to CreatedEntityIds and

@@ -1,5 +1,6 @@
 // The stratum-selection command driven through the reference host, as a user drives it: the
-// launch and its refusals, the picks and their filtering, the delete question and its answers,
+// launch and its refusals, the picks and their filtering (non-curves and repeated ids), the
+// launch's start at picking, no deletion without a build, the delete question and its answers,
 // Escape, the events and keys the command ignores, and the events it ignores while it is not
 // the current command. Transcripts are compared whole where the order of what the user sees
 // matters; the host's call log shows what the command did to the map control.
@@ -109,22 +110,53 @@ TEST_F(Command, ThreeCurvesStayMarkedAndNothingIsBuilt) {
   EXPECT_TRUE(run.Strata().empty());
 }
 
-// The command does not compare the two ids: one curve picked twice is built as both boundaries,
-// which gives a stratum of thickness 0 at the curve's two nodes.
-TEST_F(Command, OneCurvePickedTwiceIsBuiltAsBothBoundaries) {
-  HostRun run = host_.Run("launch dsi\npick 1 1\ndialog cancel\n");
-  EXPECT_EQ(run.out, kLaunched + "> pick 1 1\n" + kDialogCancelled + kBuilt + "\n" + kAskYes + "\n");
-  EXPECT_TRUE(
-      run.CallsInOrder({"Highlight.SetHighlight [1 1] 1 1", "EntityHandle 1 -> 2", "EntityHandle 1 -> 2"}));
+// An id already in the list is dropped like a non-curve: one curve picked twice is one curve,
+// marked, and the pick goes on; a list of three ids with a repeat holds two curves and builds.
+TEST_F(Command, ACurvePickedAgainIsDroppedAndThePickGoesOn) {
+  HostRun run = host_.Run("launch dsi\npick 1 1\npick 1\npick 2\ndialog cancel\n");
+  EXPECT_EQ(run.out, kLaunched + "> pick 1 1\n" + kPickPrompt + "\n> pick 1\n" + kPickPrompt + "\n> pick 2\n" +
+                         kDialogCancelled + kBuilt + "\n" + kAskYes + "\n");
+  EXPECT_TRUE(run.CallsInOrder({"Highlight.SetHighlight [1] 1 1", "ShowText " + kPickPrompt,
+                                "Highlight.SetHighlight [1] 1 1", "ShowText " + kPickPrompt,
+                                "Highlight.SetHighlight [1 2] 1 1", "EntityHandle 1 -> 2", "EntityHandle 2 -> 3"}));
+  EXPECT_EQ(run.CountCalls("Highlight.SetHighlight [1 1] 1 1"), 0);
   std::vector<nlohmann::json> strata = run.Strata();
   ASSERT_EQ(strata.size(), 1u);
-  const nlohmann::json& samples = strata[0]["properties"]["samples"];
-  ASSERT_EQ(samples.size(), 2u) << samples;
-  for (size_t i = 0; i < 2; ++i) {
-    EXPECT_NEAR(samples[i][0].get<double>(), 10.0 * i, 1e-9) << samples;
-    EXPECT_EQ(samples[i][1].get<double>(), 10.0) << samples;
-    EXPECT_EQ(samples[i][3].get<double>(), 0.0) << samples;
-  }
+  for (const auto& sample : strata[0]["properties"]["samples"]) EXPECT_NEAR(sample[3].get<double>(), 10.0, 1e-9);
+
+  HostRun repeat = host_.Run("launch dsi\npick 1 2 1\ndialog cancel\n");
+  EXPECT_EQ(repeat.out, kLaunched + "> pick 1 2 1\n" + kDialogCancelled + kBuilt + "\n" + kAskYes + "\n");
+  EXPECT_TRUE(repeat.CallsInOrder({"Highlight.SetHighlight [1 2] 1 1", "EntityHandle 1 -> 2", "EntityHandle 2 -> 3"}));
+}
+
+// The launch starts at picking whatever step the host's state held: another command's open
+// question (step 0x7FFFFFFF) is not taken over, so an Enter after the launch is no answer and
+// the curves of an earlier run (still in the pick list until the next start) stay.
+TEST_F(Command, ALaunchStartsAtPickingWhateverStepAnotherCommandLeft) {
+  HostRun run = host_.Run(kBuildScript + "key esc\nstate 7 2147483647\nlaunch dsi\ntext\ntext y\n");
+  EXPECT_EQ(run.out, kBuiltAsking + "> key esc\n" + kCancelled + "\n> state 7 2147483647\n" + kLaunched +
+                         "> text\n" + kUnrecognised + "\n> text y\n" + kUnrecognised + "\n");
+  EXPECT_TRUE(run.CallsInOrder({"GetCommandState -> 7 2147483647", "CommandGate.PrepareLaunch",
+                                "SetCommandState 1001 0", "ShowText " + kBanner, "ShowText " + kPickPrompt}));
+  EXPECT_EQ(run.CountCalls("SetCommandState 1001 2147483647"), 1);
+  EXPECT_EQ(run.Strata().size(), 1u);
+  EXPECT_FALSE(run.Deleted(1));
+  EXPECT_FALSE(run.Deleted(2));
+  EXPECT_EQ(run.CountCalls("UnregisterEntity 2"), 0);
+}
+
+// No curve is deleted in a run that built no stratum: not by the deletion event sent while
+// picking, nor by an answer after the host put the command at the question itself.
+TEST_F(Command, NoCurveIsDeletedInARunThatBuiltNoStratum) {
+  HostRun run = host_.Run(
+      "launch dsi\npick 1\nevent 19\n"
+      "launch dsi\npick 3\nstate 1001 2147483647\ntext y\n"
+      "launch dsi\npick 1 2\ndialog cancel\ntext n\nlaunch dsi\npick 3\nevent 19\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.Strata().size(), 1u);
+  for (int id : {1, 2, 3}) EXPECT_FALSE(run.Deleted(id)) << id;
+  EXPECT_EQ(run.CountCalls("UnregisterEntity 2") + run.CountCalls("UnregisterEntity 4"), 0);
+  EXPECT_EQ(run.CountCalls("SetCommandState 0 0"), 4);
 }
 
 // "?" asks for the prompt of the step: the pick prompt, the question matching the remembered

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "stratum.h"
@@ -58,6 +59,30 @@ INSTANTIATE_TEST_SUITE_P(
         CodeCase{"LastCharacterEndsAtByte31", std::string(29, 'x') + "\x81\x5C",
                  std::string(29, 'x') + "\x81\x5C"}),
     [](const testing::TestParamInfo<CodeCase>& info) { return info.param.name; });
+
+// Fills memory with a byte in a way the compiler cannot drop as a store into storage that an
+// object is about to be made in.
+[[gnu::noinline]] void Scribble(unsigned char* memory, size_t size, unsigned char byte) {
+  std::memset(memory, byte, size);
+  asm volatile("" : : "r"(memory) : "memory");
+}
+
+// A record the module makes before the kernel fills it has every byte defined: the defaults
+// of a fresh record, its 68 reserved bytes zero, whatever the memory held before. (The module
+// writes the record back whole; with a kernel that does not fill it, undefined bytes went in.)
+TEST(AttributeRecord, AFreshRecordHasEveryByteDefined) {
+  alignas(EntityAttributes) unsigned char memory[sizeof(EntityAttributes)];
+  for (unsigned char dirt : {0xAB, 0x00, 0xFF}) {
+    Scribble(memory, sizeof memory, dirt);
+    EntityAttributes* record = new (memory) EntityAttributes;
+    unsigned char expected[sizeof(EntityAttributes)] = {};
+    std::memset(expected + 0, 0xFF, 4);   // -1
+    std::memset(expected + 16, 0xFF, 4);  // -1
+    const volatile unsigned char* bytes = memory;
+    for (size_t i = 0; i < sizeof memory; ++i) EXPECT_EQ(bytes[i], expected[i]) << "byte " << i << " dirt " << +dirt;
+    record->~EntityAttributes();
+  }
+}
 
 }  // namespace
 }  // namespace stratumtest

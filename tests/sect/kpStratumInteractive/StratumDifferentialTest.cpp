@@ -1,16 +1,27 @@
 // Differential tests of the stratum construction: the fast BuildStratumSamples, ProjectVertically
-// and SortSamplesByX against the literal procedure (StratumLiteral), on thousands of random and
-// adversarial inputs. "Same" means bit for bit: the answer, every byte of every sample, and the
-// four point arrays after the possible exchange of the curves.
+// (the construction's indexed search) and SortSamplesByX against the literal procedure
+// (StratumLiteral), on random curves, on adversarial ones and on the curves kept in
+// fuzz/corpus/samples. "Same" means bit for bit: the answer, every byte of every sample in
+// order, and the four point arrays after the possible exchange of the curves.
+//
+// The fast construction adds two refusals to the literal one: curves with a non-finite x or y
+// (answer 0, nothing changed) and results that would carry a non-finite number (answer 0, the
+// samples as the literal procedure leaves them). SameConstruction allows exactly these.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "StratumLiteral.h"
+#include "host/zvtopo.h"
 #include "sect/kpStratumInteractive/stratum.h"
 
 namespace {
@@ -34,19 +45,62 @@ template <typename T>
   return ::testing::AssertionSuccess();
 }
 
+bool FinitePlane(const Points& points) {
+  return std::all_of(points.begin(), points.end(),
+                     [](const Point3D& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
+}
+
+bool FiniteSamples(const std::vector<StratumSample>& samples) {
+  return std::all_of(samples.begin(), samples.end(), [](const StratumSample& s) {
+    return std::isfinite(s.point.x) && std::isfinite(s.point.y) && std::isfinite(s.point.z) &&
+           std::isfinite(s.thickness);
+  });
+}
+
 // Runs both constructions on copies of the same input and compares everything.
 ::testing::AssertionResult SameConstruction(const Points& n1, const Points& n2, const Points& l1,
                                             const Points& l2) {
   Points a1 = n1, a2 = n2, b1 = l1, b2 = l2;
   Points c1 = n1, c2 = n2, d1 = l1, d2 = l2;
   std::vector<StratumSample> expected(1), actual(1);  // one stale sample: untouched on early refusals
-  const int want = literal::BuildStratumSamples(a1, a2, b1, b2, expected);
   const int got = BuildStratumSamples(c1, c2, d1, d2, actual);
+  if (!l1.empty() && !l2.empty() && !(FinitePlane(n1) && FinitePlane(n2) && FinitePlane(l1) && FinitePlane(l2))) {
+    // Refused before anything changes.
+    if (got != 0) return ::testing::AssertionFailure() << "non-finite input accepted";
+    for (const auto& [e, a] : {std::pair{&n1, &c1}, {&n2, &c2}, {&l1, &d1}, {&l2, &d2}}) {
+      if (auto r = SameList(*e, *a); !r) return r << " (point arrays changed by a refusal)";
+    }
+    if (auto r = SameList(expected, actual); !r) return r << " (result changed by a refusal)";
+    return ::testing::AssertionSuccess();
+  }
+  int want = literal::BuildStratumSamples(a1, a2, b1, b2, expected);
+  if (want == 1 && !FiniteSamples(expected)) want = 0;
   if (want != got) return ::testing::AssertionFailure() << "answers " << want << " and " << got;
+  if (got == 1 && !FiniteSamples(actual)) return ::testing::AssertionFailure() << "a non-finite sample";
   for (const auto& [e, a] : {std::pair{&a1, &c1}, {&a2, &c2}, {&b1, &d1}, {&b2, &d2}}) {
     if (auto r = SameList(*e, *a); !r) return r << " (point arrays)";
   }
   if (auto r = SameList(expected, actual); !r) return r << " (samples)";
+  return ::testing::AssertionSuccess();
+}
+
+// Both orders of the curves.
+::testing::AssertionResult SameBothWays(const Points& n1, const Points& n2, const Points& l1, const Points& l2) {
+  if (auto r = SameConstruction(n1, n2, l1, l2); !r) return r;
+  if (auto r = SameConstruction(n2, n1, l2, l1); !r) return r << " (curves exchanged)";
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult SameProjection(const Point3D& p, const Points& line) {
+  double d1 = -7, d2 = -7;
+  Point3D m1{9, 9, 9}, m2{9, 9, 9};
+  const int r1 = literal::ProjectVertically(p, line, d1, m1);
+  const int r2 = ProjectVertically(p, line, d2, m2);
+  if (r1 != r2) return ::testing::AssertionFailure() << "answers " << r1 << " and " << r2;
+  if (!SameBytes(&d1, &d2, sizeof d1) || !SameBytes(&m1, &m2, sizeof m1)) {
+    return ::testing::AssertionFailure() << "meeting points (" << m1.x << ", " << m1.y << ") and (" << m2.x
+                                         << ", " << m2.y << ")";
+  }
   return ::testing::AssertionSuccess();
 }
 
@@ -57,6 +111,10 @@ class Generator {
   double Uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
   int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
   bool Coin() { return Int(0, 1) == 1; }
+  template <typename T>
+  const T& Pick(const std::vector<T>& from) {
+    return from[static_cast<size_t>(Int(0, static_cast<int>(from.size()) - 1))];
+  }
 
   // An x value of the chosen style: a coarse grid (many equal values), fine random values,
   // values around zero (signed zeros, |x| < 1 where the rotated vertical leans), or large ones.
@@ -136,6 +194,60 @@ class Generator {
     }
   }
 
+  // An x grid that both curves of an adversarial pair share: spacing a power of ten (or 0.1,
+  // which doubles do not hold exactly), around 0, around 1 (the lean changes there) or far out.
+  std::vector<double> Grid() {
+    const double step = Pick(std::vector<double>{0.1, 0.5, 1.0, 1e-6, 1e3, 0.3});
+    const double origin = Pick(std::vector<double>{0.0, -1.0, 0.5, 1e6, -3e8, 1e12});
+    std::vector<double> grid;
+    const int n = Int(2, 12);
+    for (int i = 0; i < n; ++i) grid.push_back(origin + (i - n / 2) * step);
+    return grid;
+  }
+
+  // x moved by a fraction of its tolerance (1e-9 or 1e-12 relative), or by one ulp: ties
+  // within, at and just beyond the tolerance of the topology tests.
+  double Nudge(double x) {
+    const double t = CoordTolerance(x);
+    switch (Int(0, 6)) {
+      case 0:
+        return x + t * 0.5;
+      case 1:
+        return x - t;
+      case 2:
+        return x + t * 1.0000001;
+      case 3:
+        return std::nextafter(x, Coin() ? 1e300 : -1e300);
+      case 4:
+        return x - t * 2;
+      default:
+        return x;
+    }
+  }
+
+  // A curve over the grid, in one of the shapes that stress the projection: vertical segments
+  // (a grid x twice), zero-length segments (a point twice), descending x, a zigzag that folds
+  // back over itself, nudged x values, and heights far above the other curve.
+  Points GridCurve(const std::vector<double>& grid, double base, double height, int shape) {
+    Points pts;
+    for (size_t i = 0; i < grid.size(); ++i) {
+      Point3D p{grid[i], base + Uniform(-1, 1) * height, Uniform(0, 3)};
+      if (shape == 4 || (shape == 6 && Coin())) p.x = Nudge(p.x);
+      pts.push_back(p);
+      if (shape == 1 || (shape == 6 && Int(0, 3) == 0)) {  // vertical segment
+        Point3D q = p;
+        q.y += Uniform(-2, 2) * height;
+        pts.push_back(q);
+      }
+      if (shape == 2 || (shape == 6 && Int(0, 3) == 0)) pts.push_back(p);  // zero-length segment
+    }
+    if (shape == 3 || (shape == 6 && Coin())) std::reverse(pts.begin(), pts.end());  // descending x
+    if (shape == 5) {  // zigzag: back over the grid at another height
+      for (size_t i = grid.size(); i-- > 0;) pts.push_back({grid[i], base + Uniform(-3, 3) * height, 0});
+    }
+    return pts;
+  }
+
  private:
   std::mt19937 rng_;
 };
@@ -158,6 +270,26 @@ TEST(StratumDifferential, SortMatchesTheExchangeSchemeOnRandomLists) {
   }
 }
 
+TEST(StratumDifferential, SortMatchesTheExchangeSchemeOnEveryShortList) {
+  // Every list of up to 7 elements over 4 values (-0.0 and 0.0 count as one value).
+  const double values[] = {0.0, -0.0, 1.0, 2.0};
+  for (int n = 0; n <= 7; ++n) {
+    int combinations = 1;
+    for (int i = 0; i < n; ++i) combinations *= 4;
+    for (int code = 0; code < combinations; ++code) {
+      std::vector<StratumSample> list(static_cast<size_t>(n));
+      for (int i = 0, c = code; i < n; ++i, c /= 4) {
+        list[static_cast<size_t>(i)].point.x = values[c % 4];
+        list[static_cast<size_t>(i)].point.y = i;
+      }
+      std::vector<StratumSample> expected = list, actual = list;
+      literal::ExchangeSort(expected);
+      SortSamplesByX(actual);
+      ASSERT_TRUE(SameList(expected, actual)) << "n " << n << " code " << code;
+    }
+  }
+}
+
 TEST(StratumDifferential, SortOfOneLargeRunOfEqualValues) {
   // Long runs of one value interleaved with smaller ones: many distinct counts per run.
   Generator g(11);
@@ -174,21 +306,58 @@ TEST(StratumDifferential, SortOfOneLargeRunOfEqualValues) {
   }
 }
 
-TEST(StratumDifferential, ProjectionMatchesTheSegmentScan) {
+TEST(StratumDifferential, ProjectionMatchesTheSegmentScanOnRandomLines) {
   Generator g(3);
   for (int round = 0; round < 3000; ++round) {
     const int style = round % 4;
     const double scale = style == 3 ? 1.0 : std::pow(10.0, g.Int(-3, 3));
-    Points line = g.Line(g.Curve(g.Int(0, 30), style, scale, 0.0));
+    // Long lines too, so that the search has several levels to prune.
+    Points line = g.Line(g.Curve(g.Int(0, round % 10 == 0 ? 400 : 30), style, scale, 0.0));
     for (int k = 0; k < 20; ++k) {
       Point3D p{g.X(style, scale), g.Uniform(-5, 5) * scale, 0};
       if (!line.empty() && g.Coin()) p.x = line[g.Int(0, static_cast<int>(line.size()) - 1)].x;
-      double d1 = -7, d2 = -7;
-      Point3D m1{9, 9, 9}, m2{9, 9, 9};
-      const int r1 = literal::ProjectVertically(p, line, d1, m1);
-      const int r2 = ProjectVertically(p, line, d2, m2);
-      ASSERT_EQ(r1, r2);
-      ASSERT_TRUE(SameBytes(&d1, &d2, sizeof d1) && SameBytes(&m1, &m2, sizeof m1)) << "round " << round;
+      ASSERT_TRUE(SameProjection(p, line)) << "round " << round;
+    }
+  }
+}
+
+TEST(StratumDifferential, ProjectionMatchesTheSegmentScanOnAdversarialLines) {
+  // Points straight above grid nodes, nudged within and beyond the tolerance, and far above the
+  // line where the lean of the rotated vertical (|x| < 1) carries the meeting point sideways.
+  Generator g(13);
+  for (int round = 0; round < 4000; ++round) {
+    const std::vector<double> grid = g.Grid();
+    const double height = g.Pick(std::vector<double>{1e-3, 1.0, 1e3, 1e8, 1e12});
+    const Points line = g.GridCurve(grid, 0.0, height, round % 7);
+    for (int k = 0; k < 16; ++k) {
+      Point3D p{g.Nudge(g.Pick(grid)), g.Uniform(-4, 4) * height, 0};
+      if (k % 4 == 0) p.y = g.Pick(std::vector<double>{1e15, -1e15, 1e300}) * (height < 1 ? 1e-3 : 1.0);
+      if (k % 5 == 0 && !line.empty()) p = g.Pick(line);  // a node itself
+      ASSERT_TRUE(SameProjection(p, line)) << "round " << round << " point " << k;
+    }
+  }
+}
+
+TEST(StratumDifferential, ProjectionMatchesTheSegmentScanAtTheExtremes) {
+  // Not finite, beyond 2^53 (x + 1 == x: the vertical has no second point) and near the
+  // largest double (the search window and the heights overflow).
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double big = std::numeric_limits<double>::max();
+  const std::vector<double> xs = {0.0, 0.5, -0.75, 1.0, 9007199254740992.0, 1e300, -big, big, nan, inf, -inf};
+  const std::vector<Points> lines = {
+      {{-1, -1, 0}, {1, 1, 0}},
+      {{-big, -big, 0}, {big, big, 0}},
+      {{-big, 0, 0}, {0, big, 0}, {big, 0, 0}},
+      {{0, 1e300, 0}, {1, -1e300, 0}},
+      {{-1, 0, 0}, {nan, 1, 0}, {1, 0, 0}, {2, inf, 0}},
+      {{9007199254740990.0, 0, 0}, {9007199254740996.0, 1, 0}},
+  };
+  for (const Points& line : lines) {
+    for (double x : xs) {
+      for (double y : {0.0, 0.5, -1e300, big, -big, nan, inf}) {
+        ASSERT_TRUE(SameProjection({x, y, 0}, line)) << "x " << x << " y " << y;
+      }
     }
   }
 }
@@ -206,13 +375,37 @@ TEST(StratumDifferential, ConstructionMatchesOnRandomAndAdversarialCurves) {
     Points l2 = g.Line(n2);
     if (g.Int(0, 20) == 0) l1.clear();
     if (g.Int(0, 5) == 0) n2 = n1;  // equal means, both orders
-    ASSERT_TRUE(SameConstruction(n1, n2, l1, l2)) << "round " << round;
-    ASSERT_TRUE(SameConstruction(n2, n1, l2, l1)) << "round " << round << " (curves exchanged)";
+    ASSERT_TRUE(SameBothWays(n1, n2, l1, l2)) << "round " << round;
     std::vector<StratumSample> out;
     Points c1 = n1, c2 = n2, d1 = l1, d2 = l2;
     built += BuildStratumSamples(c1, c2, d1, d2, out);
   }
   EXPECT_GT(built, 1000);  // the generator reaches the whole construction, not just refusals
+}
+
+TEST(StratumDifferential, ConstructionMatchesOnCurvesOverOneGrid) {
+  // Both curves on one x grid: vertical and zero-length segments, descending x, nudged nodes
+  // (ties within the tolerance), zigzags, and curves that cross (the "upper" one dips below).
+  Generator g(17);
+  int built = 0;
+  for (int round = 0; round < 6000; ++round) {
+    const std::vector<double> grid = g.Grid();
+    const double height = g.Pick(std::vector<double>{1e-6, 1.0, 1e3, 1e9});
+    const double gap = g.Pick(std::vector<double>{0.0, 0.5, 1.0, 3.0}) * height;
+    const Points n1 = g.GridCurve(grid, 0.0, height, g.Int(0, 6));
+    const Points n2 = g.GridCurve(grid, gap, height, g.Int(0, 6));
+    Points l1 = n1, l2 = n2;
+    if (g.Int(0, 3) == 0) l1 = g.GridCurve(grid, 0.0, height, g.Int(0, 6));
+    if (g.Int(0, 3) == 0) l2 = g.GridCurve(grid, gap, height, g.Int(0, 6));
+    ASSERT_TRUE(SameBothWays(n1, n2, l1, l2)) << "round " << round;
+    if (round % 50 == 0) {
+      ASSERT_TRUE(SameBothWays(n1, n1, l1, l1)) << "round " << round << " (one curve twice)";
+    }
+    std::vector<StratumSample> out;
+    Points c1 = n1, c2 = n2, d1 = l1, d2 = l2;
+    built += BuildStratumSamples(c1, c2, d1, d2, out);
+  }
+  EXPECT_GT(built, 1000);
 }
 
 TEST(StratumDifferential, LeaningVerticalMeetsASegmentBesideThePoint) {
@@ -226,6 +419,7 @@ TEST(StratumDifferential, LeaningVerticalMeetsASegmentBesideThePoint) {
   Point3D meet;
   ASSERT_EQ(literal::ProjectVertically(lower[0], upper, distance, meet), 1);
   EXPECT_GT(meet.x, upper[0].x);
+  EXPECT_TRUE(SameProjection(lower[0], upper));
   EXPECT_TRUE(SameConstruction(lower, upper, lower, upper));
   EXPECT_TRUE(SameConstruction(upper, lower, upper, lower));
 }
@@ -239,6 +433,61 @@ TEST(StratumDifferential, ConstructionMatchesOnLargeCurves) {
     Points n2 = g.Curve(1500, style, scale, 2.0);
     ASSERT_TRUE(SameConstruction(n1, n2, g.Line(n1), g.Line(n2))) << "round " << round;
   }
+}
+
+// One case of fuzz/corpus/samples (format in its README.txt): sections "nodes1", "line1",
+// "nodes2", "line2" of points "x y [z]"; a curve without a line section uses its nodes.
+struct CorpusCase {
+  Points nodes1, nodes2, line1, line2;
+};
+
+bool ReadCorpusCase(const std::filesystem::path& path, CorpusCase* out, std::string* error) {
+  std::ifstream in(path);
+  Points* section = nullptr;
+  bool hasLine1 = false, hasLine2 = false;
+  for (std::string text; std::getline(in, text);) {
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text.empty() || text[0] == '#') continue;
+    if (text == "nodes1") {
+      section = &out->nodes1;
+    } else if (text == "nodes2") {
+      section = &out->nodes2;
+    } else if (text == "line1") {
+      section = &out->line1;
+      hasLine1 = true;
+    } else if (text == "line2") {
+      section = &out->line2;
+      hasLine2 = true;
+    } else {
+      std::istringstream words(text);
+      std::string x, y, z = "0";
+      if (section == nullptr || !(words >> x >> y)) {
+        *error = "bad line: " + text;
+        return false;
+      }
+      words >> z;
+      section->push_back({std::strtod(x.c_str(), nullptr), std::strtod(y.c_str(), nullptr),
+                          std::strtod(z.c_str(), nullptr)});
+    }
+  }
+  if (!hasLine1) out->line1 = out->nodes1;
+  if (!hasLine2) out->line2 = out->nodes2;
+  return true;
+}
+
+TEST(StratumDifferential, TheCorpusOfAdversarialCurvesMatches) {
+  const std::filesystem::path folder = KP_SAMPLES_CORPUS;
+  ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
+  int cases = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().filename() == "README.txt") continue;
+    CorpusCase c;
+    std::string error;
+    ASSERT_TRUE(ReadCorpusCase(entry.path(), &c, &error)) << entry.path() << ": " << error;
+    EXPECT_TRUE(SameBothWays(c.nodes1, c.nodes2, c.line1, c.line2)) << entry.path();
+    ++cases;
+  }
+  EXPECT_GT(cases, 5);
 }
 
 }  // namespace

@@ -172,16 +172,63 @@ TEST(StratumSamples, EmptyLinePointsAreRefusedAndTheResultIsUntouched) {
   EXPECT_EQ(b.result.size(), 1u);
 }
 
-TEST(StratumSamples, NonFiniteCoordinatesAreRefusedWithNothingChanged) {
-  for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
-    // The first curve is the upper one: a refusal must not exchange the arrays.
-    Build b(Horizontal({0, 1}, 5), Points{{0.5, bad, 0}}, Horizontal({0, 1}, 5), Horizontal({0, 1}, 0),
-            {Sentinel()});
-    EXPECT_EQ(b.answer, 0);
-    EXPECT_EQ(b.nodes1[0].y, 5.0);
-    ASSERT_EQ(b.result.size(), 1u);
-    EXPECT_EQ(Value(b.result[0].thickness), -99);
+bool AllFinite(const std::vector<StratumSample>& samples) {
+  for (const StratumSample& s : samples) {
+    for (double v : {Value(s.point.x), Value(s.point.y), Value(s.point.z), Value(s.thickness)})
+      if (!std::isfinite(v)) return false;
   }
+  return true;
+}
+
+TEST(StratumSamples, EveryNonFiniteCoordinateOfEveryListIsRefusedWithNothingChanged) {
+  // NaN and both infinities as x or y of a point of each of the four lists. The first curve is
+  // the upper one: a refusal must not exchange the arrays.
+  const double inf = std::numeric_limits<double>::infinity();
+  for (double bad : {std::numeric_limits<double>::quiet_NaN(), inf, -inf}) {
+    for (int list = 0; list < 4; ++list) {
+      for (bool asX : {true, false}) {
+        Points lists[4] = {Horizontal({0, 1, 2}, 4), Horizontal({0, 1, 2}, 0), Horizontal({0, 1, 2}, 4),
+                           Horizontal({0, 1, 2}, 0)};
+        (asX ? lists[list][1].x : lists[list][1].y) = bad;
+        Build b(lists[0], lists[1], lists[2], lists[3], {Sentinel()});
+        EXPECT_EQ(b.answer, 0) << bad << " in list " << list << (asX ? " x" : " y");
+        EXPECT_EQ(b.nodes1[0].y, 4.0);
+        EXPECT_EQ(b.line2[0].y, 0.0);
+        ASSERT_EQ(b.result.size(), 1u);
+        EXPECT_EQ(Value(b.result[0].thickness), -99);
+      }
+    }
+  }
+}
+
+TEST(StratumSamples, ANonFiniteZCarriedIntoASampleIsRefused) {
+  // A lower node's z goes into its sample unread; the upper nodes' z never does.
+  for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    Points lower = Horizontal({0, 3, 10}, 0);
+    lower[1].z = bad;
+    Build carried(lower, Horizontal({0, 10}, 5), Horizontal({0, 10}, 0), Horizontal({0, 10}, 5));
+    EXPECT_EQ(carried.answer, 0) << bad;
+    Points upper = Horizontal({0, 3, 10}, 5);
+    upper[1].z = bad;
+    Build dropped(Horizontal({0, 10}, 0), upper, Horizontal({0, 10}, 0), Horizontal({0, 10}, 5));
+    EXPECT_EQ(dropped.answer, 1) << bad;
+    EXPECT_TRUE(AllFinite(dropped.result));
+  }
+}
+
+TEST(StratumSamples, HeightsNearTheLargestDoubleGiveFiniteSamplesOrNone) {
+  const double big = std::numeric_limits<double>::max();
+  // The upper curve at the largest double: the thickness is the largest double, finite.
+  Build high(Points{{0, -1e15, 0}, {0.5, 0, 0}, {1, 1e15, 0}}, Horizontal({0, 1}, big),
+             Points{{0, -1e15, 0}, {0.5, 0, 0}, {1, 1e15, 0}}, Horizontal({0, 1}, big));
+  ASSERT_EQ(high.answer, 1);
+  EXPECT_TRUE(AllFinite(high.result));
+  EXPECT_EQ(Value(high.result[1].thickness), big);
+  // Both curves beyond 2^53, at opposite ends of the range: y + 1 == y there, so no vertical
+  // has a second point, nothing projects and nothing is built (never a thickness of inf).
+  Build apart(Horizontal({-1.7e308, 0, 1.7e308}, -1.7e308), Horizontal({-1.7e308, 0, 1.7e308}, 1.7e308),
+              Horizontal({-1.7e308, 0, 1.7e308}, -1.7e308), Horizontal({-1.7e308, 0, 1.7e308}, 1.7e308));
+  EXPECT_EQ(apart.answer, 0);
 }
 
 TEST(ProjectVertically, TheFirstCrossingInPolylineOrderWins) {
