@@ -102,9 +102,17 @@ def bitmap():
 
 
 def samples():
+    # Curve pairs as text (format in corpus/samples/README.txt): random curves of a few shapes.
     rng = random.Random(5)
     for i in range(6):
-        write("samples", "curves-%d" % i, bytes(rng.randrange(256) for _ in range(200 + 60 * i)))
+        text = []
+        for name, base in (("nodes1", 0.0), ("nodes2", 2.0)):
+            text.append(name)
+            x = rng.choice([0.0, -3.0, 1e8])
+            for _ in range(rng.randrange(2, 12)):
+                x += rng.choice([0.0, 0.5, 1.0, rng.random()])
+                text.append("%r %r %d" % (x, base + rng.uniform(-1, 1), rng.randrange(3)))
+        write("samples", "curves-%d" % i, "\n".join(text) + "\n")
 
 
 def maps():

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "CurveText.h"
 #include "StratumLiteral.h"
 #include "host/zvtopo.h"
 #include "sect/kpStratumInteractive/stratum.h"
@@ -435,55 +436,17 @@ TEST(StratumDifferential, ConstructionMatchesOnLargeCurves) {
   }
 }
 
-// One case of fuzz/corpus/samples (format in its README.txt): sections "nodes1", "line1",
-// "nodes2", "line2" of points "x y [z]"; a curve without a line section uses its nodes.
-struct CorpusCase {
-  Points nodes1, nodes2, line1, line2;
-};
-
-bool ReadCorpusCase(const std::filesystem::path& path, CorpusCase* out, std::string* error) {
-  std::ifstream in(path);
-  Points* section = nullptr;
-  bool hasLine1 = false, hasLine2 = false;
-  for (std::string text; std::getline(in, text);) {
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    if (text.empty() || text[0] == '#') continue;
-    if (text == "nodes1") {
-      section = &out->nodes1;
-    } else if (text == "nodes2") {
-      section = &out->nodes2;
-    } else if (text == "line1") {
-      section = &out->line1;
-      hasLine1 = true;
-    } else if (text == "line2") {
-      section = &out->line2;
-      hasLine2 = true;
-    } else {
-      std::istringstream words(text);
-      std::string x, y, z = "0";
-      if (section == nullptr || !(words >> x >> y)) {
-        *error = "bad line: " + text;
-        return false;
-      }
-      words >> z;
-      section->push_back({std::strtod(x.c_str(), nullptr), std::strtod(y.c_str(), nullptr),
-                          std::strtod(z.c_str(), nullptr)});
-    }
-  }
-  if (!hasLine1) out->line1 = out->nodes1;
-  if (!hasLine2) out->line2 = out->nodes2;
-  return true;
-}
-
 TEST(StratumDifferential, TheCorpusOfAdversarialCurvesMatches) {
   const std::filesystem::path folder = KP_SAMPLES_CORPUS;
   ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
   int cases = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     if (entry.path().filename() == "README.txt") continue;
-    CorpusCase c;
+    std::ifstream file(entry.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    literal::CurvePair c;
     std::string error;
-    ASSERT_TRUE(ReadCorpusCase(entry.path(), &c, &error)) << entry.path() << ": " << error;
+    ASSERT_TRUE(literal::ReadCurvePair(text, &c, &error)) << entry.path() << ": " << error;
     EXPECT_TRUE(SameBothWays(c.nodes1, c.nodes2, c.line1, c.line2)) << entry.path();
     ++cases;
   }
