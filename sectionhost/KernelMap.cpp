@@ -6,11 +6,27 @@
 
 #include <winnls.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace sectionhost {
 
 namespace {
+
+constexpr size_t kCodeField = sizeof(EntityAttributes::code) - 1;  // bytes before the NUL
+
+// The length of the longest prefix of GBK `text` that has whole characters only, at most
+// `limit` bytes and before any NUL. A lead byte with nothing after it within the limit is half
+// a character and is left out.
+size_t WholeCharacters(const std::string& text, size_t limit) {
+  size_t n = std::min(text.size(), limit), i = 0;
+  while (i < n && text[i] != '\0') {
+    size_t length = IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1;
+    if (i + length > n) break;
+    i += length;
+  }
+  return i;
+}
 
 std::vector<Point3D> ReadPoints(ZvHandle object, int countProperty, int pointsProperty, bool passCount) {
   int32_t count = 0;
@@ -32,22 +48,40 @@ void KernelMap::Clear() {
   loaded_ = MapData();
   inputIndex_.clear();
   hostTypes_.clear();
+  recordCodes_.clear();
+  loadWarnings_.clear();
+  warned_.clear();
 }
 
+void KernelMap::Swap(KernelMap& other) {
+  std::swap(store_, other.store_);
+  std::swap(loaded_, other.loaded_);
+  std::swap(inputIndex_, other.inputIndex_);
+  std::swap(hostTypes_, other.hostTypes_);
+  std::swap(recordCodes_, other.recordCodes_);
+  std::swap(loadWarnings_, other.loadWarnings_);
+  std::swap(warned_, other.warned_);
+}
+
+// Builds the new map beside the current one and swaps them only when every entity is in: a map
+// that fails leaves the previous one, and the new store is destroyed with `next`.
 bool KernelMap::Load(const MapData& data, std::string* error) {
-  Clear();
-  store_ = ZvCreateStore();
-  if (!store_) {
+  KernelMap next;
+  next.store_ = ZvCreateStore();
+  if (!next.store_) {
     if (error) *error = "the kernel could not create an entity store";
     return false;
   }
-  loaded_ = data;
+  next.loaded_ = data;
   for (size_t i = 0; i < data.entities.size(); ++i) {
-    if (!LoadEntity(data.entities[i], error)) {
-      Clear();
-      return false;
-    }
-    inputIndex_[data.entities[i].id] = i;
+    if (!next.LoadEntity(data.entities[i], error)) return false;
+    next.inputIndex_[data.entities[i].id] = i;
+  }
+  Swap(next);
+  std::vector<std::string> warnings;
+  warnings.swap(loadWarnings_);
+  for (const std::string& w : warnings) {
+    if (warn_) warn_(w);
   }
   return true;
 }
@@ -89,9 +123,16 @@ bool KernelMap::LoadEntity(const MapEntity& e, std::string* error) {
     EntityAttributes attributes;
     GetAttributes(object, &attributes);
     std::string code = kp::Utf8ToGbk(e.code);
+    std::string held = code.substr(0, WholeCharacters(code, kCodeField));
     std::memset(attributes.code, 0, sizeof attributes.code);
-    std::memcpy(attributes.code, code.data(), std::min(code.size(), sizeof attributes.code - 1));
+    std::memcpy(attributes.code, held.data(), held.size());
     SetAttributes(object, &attributes);
+    recordCodes_[e.id] = held;
+    if (held != code) {
+      loadWarnings_.push_back(what + ": the stratum code \"" + e.code + "\" does not fit the kernel's " +
+                              std::to_string(kCodeField) + " bytes; the kernel holds \"" + kp::GbkToUtf8(held) +
+                              "\", the map keeps the whole code");
+    }
   } else {
     hostTypes_[e.id] = e.type;
   }
@@ -102,6 +143,10 @@ bool KernelMap::LoadEntity(const MapEntity& e, std::string* error) {
     return false;
   }
   return true;
+}
+
+void KernelMap::Warn(int32_t id, const std::string& text) const {
+  if (warn_ && warned_.insert({id, text}).second) warn_(text);
 }
 
 ZvHandle KernelMap::Handle(int32_t id) const {
@@ -137,7 +182,17 @@ MapEntity KernelMap::ReadEntity(int32_t id) const {
     ObjectProperty(object, ZvPropStratum147Out, &e.value147, 0);
     EntityAttributes attributes;
     GetAttributes(object, &attributes);
-    e.code = kp::GbkToUtf8(std::string(attributes.code, strnlen(attributes.code, sizeof attributes.code)));
+    std::string record(attributes.code, strnlen(attributes.code, sizeof attributes.code));
+    auto written = recordCodes_.find(id);
+    if (input == inputIndex_.end() || written == recordCodes_.end() || written->second != record) {
+      std::string whole = record.substr(0, WholeCharacters(record, record.size()));
+      e.code = kp::GbkToUtf8(whole);
+      if (whole.size() != record.size()) {
+        Warn(id, "entity " + std::to_string(id) +
+                     ": the stratum code in the kernel ends in half a character; it is read as \"" + e.code +
+                     "\"");
+      }
+    }  // else the record holds what was loaded: the map's whole code stands
   }
   return e;
 }

@@ -6,10 +6,22 @@
 // kind 14 with no points, so that it has an id, a handle and flags in the store (new ids then
 // never collide with it), and the host remembers its type and its JSON. Entity ids must be
 // positive (the store's rule). Read-back keeps the store's insertion order: the file's features
-// first, new entities after them.
+// first, new entities after them. A map that cannot be loaded leaves the previous one as it was.
+//
+// Stratum codes. The kernel keeps a stratum's code in the 32-byte text field of its attribute
+// record (GBK, up to its NUL: 31 bytes at most). A code from the map file that does not fit is
+// cut there at a character boundary, never inside a two-byte character, and the warning sink
+// is told; the host keeps the whole code, and reads it back as long as the kernel's record still
+// holds what the host wrote. A code the kernel's record holds otherwise (set by a command) is
+// read from the record; a record ending in half a character (a lead byte before the NUL) is read
+// without it, and the sink is told once per entity and text.
 #pragma once
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "MapData.h"
 #include "host/zvkernel.h"
@@ -28,6 +40,9 @@ class KernelMap {
   // The map as it is now: the map member as loaded, each entity from its kernel object.
   MapData Read() const;
 
+  // Where warnings go (one line each, UTF-8, without a prefix); none: they are dropped.
+  void SetWarningSink(std::function<void(const std::string&)> sink) { warn_ = std::move(sink); }
+
   ZvHandle Store() const { return store_; }
   const MapData& Loaded() const { return loaded_; }
   // The kernel handle of entity `id`; 0 for none.
@@ -42,13 +57,19 @@ class KernelMap {
 
  private:
   void Clear();
+  void Swap(KernelMap& other);
   bool LoadEntity(const MapEntity& e, std::string* error);
   MapEntity ReadEntity(int32_t id) const;
+  void Warn(int32_t id, const std::string& text) const;
 
   ZvHandle store_ = 0;
   MapData loaded_;                        // as loaded: the map member and each input entity
   std::map<int32_t, size_t> inputIndex_;  // id -> index in loaded_.entities
   std::map<int32_t, int> hostTypes_;      // ids of non-kernel types -> their type
+  std::map<int32_t, std::string> recordCodes_;  // input strata: the GBK text written to the record
+  std::vector<std::string> loadWarnings_;      // collected while loading, told once loaded
+  std::function<void(const std::string&)> warn_;
+  mutable std::set<std::pair<int32_t, std::string>> warned_;  // (id, text) told while reading
 };
 
 }  // namespace sectionhost

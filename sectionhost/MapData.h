@@ -46,7 +46,10 @@ struct MapEntity {
   int32_t value147 = 0;
   // Members kept from the input feature.
   nlohmann::ordered_json properties = nlohmann::ordered_json::object();  // every input property
-  nlohmann::ordered_json geometry;                                       // input geometry (null when none)
+  // Input geometry (null when none). A curve's coordinates live in `nodes` (and an explicit
+  // "linePoints" property in `linePoints`): the JSON keeps null in their place, and the writer
+  // builds both from the entity.
+  nlohmann::ordered_json geometry;
   nlohmann::ordered_json extraMembers =
       nlohmann::ordered_json::object();  // feature members other than the four
 };

@@ -1,12 +1,27 @@
 // Reading and writing section maps as GeoJSON; the format is described in MapFile.h and
 // docs/sectionhost.md. Parsing is strict about what the host interprets (ids, entity types,
 // curve geometry, samples) and keeps everything else as it was given.
+//
+// Limits. The JSON parser itself does not recurse, but copying, comparing and writing a
+// document do, once per level: before the parser builds anything, one pass over the text refuses
+// arrays and objects nested deeper than kMaxNesting, naming the line and column. Numbers beyond
+// the range of doubles are refused by the parser; the same pass then finds their place. The
+// size of a map is limited only by memory (maps of millions of nodes are read whole): the file
+// is read into one buffer of its size, and the parsed document's members are moved, not copied,
+// into the map. A map that is refused leaves *map empty.
 #include "MapFile.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <new>
 #include <set>
-#include <sstream>
+#include <string_view>
+#include <utility>
 
 namespace sectionhost {
 
@@ -25,6 +40,56 @@ std::string Dump(const Json& j) {
 
 [[noreturn]] void Throw(const std::string& why) {
   throw ParseError{why};
+}
+
+// "line L, column C" of byte `offset` of `text`, counted from 1 as the JSON parser counts
+// (columns in bytes).
+std::string Place(const std::string& text, size_t offset) {
+  size_t line = 1, lineStart = 0;
+  for (size_t i = 0; i < offset; ++i) {
+    if (text[i] == '\n') ++line, lineStart = i + 1;
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1);
+}
+
+// A double from a JSON number token, read in the C locale whatever the process's locale is.
+double CNumber(const char* token, char** end) {
+  static locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  return strtod_l(token, end, c);
+}
+
+// One pass over JSON text outside its strings (brackets and digits in strings do not count).
+// Throws ParseError at the first bracket that opens a level beyond MapFile::kMaxNesting and,
+// with `numbers`, at the first number beyond the range of doubles. Other faults are the
+// parser's to find.
+void CheckLimits(const std::string& text, bool numbers) {
+  const size_t n = text.size();
+  size_t depth = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      for (++i; i < n && text[i] != '"'; ++i) {
+        if (text[i] == '\\') ++i;
+      }
+    } else if (c == '[' || c == '{') {
+      if (++depth > MapFile::kMaxNesting) {
+        Throw(Place(text, i) + ": arrays and objects nest deeper than " + std::to_string(MapFile::kMaxNesting) +
+              " levels");
+      }
+    } else if (c == ']' || c == '}') {
+      if (depth > 0) --depth;
+    } else if (numbers && (c == '-' || (c >= '0' && c <= '9'))) {
+      size_t end = i;
+      while (end < n && std::string_view("0123456789+-.eE").find(text[end]) != std::string_view::npos) ++end;
+      std::string token = text.substr(i, end - i);
+      char* stop = nullptr;
+      if (std::isinf(CNumber(token.c_str(), &stop))) {
+        if (token.size() > 40) token = token.substr(0, 40) + "...";
+        Throw(Place(text, i) + ": the number " + token + " is beyond the range of doubles");
+      }
+      i = end - 1;
+    }
+  }
 }
 
 double Number(const Json& v, const std::string& what) {
@@ -102,7 +167,10 @@ StratumSample Sample(const Json& v, const std::string& what) {
   return s;
 }
 
-MapEntity ParseFeature(const Json& f, size_t index) {
+// Members are moved out of `f`, so the document is not copied (it can hold millions of
+// positions). A curve's LineString coordinates and "linePoints" are read into the entity and
+// left as null in the kept JSON: the writer builds both again from the entity.
+MapEntity ParseFeature(Json& f, size_t index) {
   std::string what = "feature " + std::to_string(index);
   if (!f.is_object()) Throw(what + " is not an object");
   if (f.contains("type") && f["type"] != "Feature") Throw(what + " is not of type \"Feature\"");
@@ -113,28 +181,30 @@ MapEntity ParseFeature(const Json& f, size_t index) {
   what = "feature " + std::to_string(e.id);
   if (!f.contains("properties") || !f["properties"].is_object())
     Throw(what + " has no \"properties\" object");
-  e.properties = f["properties"];
+  e.properties = std::move(f["properties"]);
   if (!e.properties.contains("entityType")) Throw(what + " has no entityType");
   e.type = Int32(e.properties["entityType"], what + " entityType");
   if (e.properties.contains("deleted")) {
     if (!e.properties["deleted"].is_boolean()) Throw(what + " deleted is not true or false");
     e.deleted = e.properties["deleted"].get<bool>();
   }
-  e.geometry = f.contains("geometry") ? f["geometry"] : Json();
+  e.geometry = f.contains("geometry") ? std::move(f["geometry"]) : Json();
   for (auto it = f.begin(); it != f.end(); ++it) {
     if (it.key() != "type" && it.key() != "id" && it.key() != "properties" && it.key() != "geometry") {
-      e.extraMembers[it.key()] = *it;
+      e.extraMembers[it.key()] = std::move(*it);
     }
   }
   if (IsCurveType(e.type)) {
-    const Json& g = e.geometry;
-    if (!g.is_object() || g.value("type", "") != "LineString" || !g.contains("coordinates")) {
+    Json& g = e.geometry;
+    if (!g.is_object() || !g.contains("type") || g["type"] != "LineString" || !g.contains("coordinates")) {
       Throw(what + " (a curve) has no LineString geometry");
     }
     e.nodes = Positions(g["coordinates"], what + " coordinates", &e.nodeHasZ);
+    g["coordinates"] = nullptr;
     if (e.properties.contains("linePoints")) {
       e.linePoints = Positions(e.properties["linePoints"], what + " linePoints", &e.lineHasZ);
       e.explicitLinePoints = true;
+      e.properties["linePoints"] = nullptr;  // keeps its place among the properties
     }
   } else if (e.type == EntitySectionStratum) {
     if (e.properties.contains("code")) {
@@ -236,19 +306,27 @@ std::vector<Point3D> MapFile::StratumBand(const std::vector<StratumSample>& samp
 bool MapFile::Parse(const std::string& text, MapData* map, std::string* error) {
   *map = MapData();
   try {
-    Json doc = Json::parse(text);
-    if (!doc.is_object() || doc.value("type", "") != "FeatureCollection")
+    CheckLimits(text, false);
+    Json doc;
+    try {
+      doc = Json::parse(text);
+    } catch (const Json::out_of_range&) {
+      CheckLimits(text, true);  // names the number's place
+      throw;
+    }
+    if (!doc.is_object() || !doc.contains("type") || doc["type"] != "FeatureCollection")
       Throw("not a GeoJSON FeatureCollection");
     if (!doc.contains("features") || !doc["features"].is_array()) Throw("no \"features\" array");
     for (auto it = doc.begin(); it != doc.end(); ++it) {
       if (it.key() == "map") {
         ParseMapMember(*it, map);
       } else if (it.key() != "type" && it.key() != "features") {
-        map->collectionExtra[it.key()] = *it;
+        map->collectionExtra[it.key()] = std::move(*it);
       }
     }
     std::set<int32_t> ids;
-    const Json& features = doc["features"];
+    Json& features = doc["features"];
+    map->entities.reserve(features.size());
     for (size_t i = 0; i < features.size(); ++i) {
       MapEntity e = ParseFeature(features[i], i);
       if (!ids.insert(e.id).second) Throw("entity id " + std::to_string(e.id) + " appears twice");
@@ -259,21 +337,48 @@ bool MapFile::Parse(const std::string& text, MapData* map, std::string* error) {
     if (error) *error = e.why;
   } catch (const Json::exception& e) {
     if (error) *error = e.what();
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "not enough memory for the map";
   }
   *map = MapData();
   return false;
 }
 
 bool MapFile::Read(const std::string& path, MapData* map, std::string* error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    if (error) *error = "cannot read " + path + ": it is a folder";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (error) *error = "cannot open " + path;
     return false;
   }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
+  std::string text;
+  try {
+    // A regular file is read into one buffer of its size; anything else (a pipe) as a stream.
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size >= 0 && in) {
+      text.resize(static_cast<size_t>(size));
+      in.read(text.data(), size);
+      if (in.gcount() != size) in.setstate(std::ios::failbit);
+    } else {
+      in.clear();
+      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (in.bad() || (in.fail() && !in.eof())) {
+      if (error) *error = "cannot read " + path;
+      return false;
+    }
+  } catch (const std::exception&) {
+    if (error) *error = path + ": not enough memory to read the file";
+    return false;
+  }
   std::string why;
-  if (!Parse(buffer.str(), map, &why)) {
+  if (!Parse(text, map, &why)) {
     if (error) *error = path + ": " + why;
     return false;
   }

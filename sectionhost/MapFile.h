@@ -18,6 +18,9 @@ namespace sectionhost {
 
 class MapFile {
  public:
+  // The deepest nesting of arrays and objects a map file may have (a map needs about 8).
+  static constexpr size_t kMaxNesting = 256;
+
   // Parses GeoJSON text. False with a reason in *error for anything that is not a map.
   static bool Parse(const std::string& text, MapData* map, std::string* error);
   static bool Read(const std::string& path, MapData* map, std::string* error);

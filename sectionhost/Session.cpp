@@ -27,6 +27,7 @@ std::string ExceptionText(CException* e) {
 }  // namespace
 
 Session::Session(Transcript& transcript) : transcript_(transcript) {
+  map_.SetWarningSink([this](const std::string& text) { transcript_.Warning(text); });
   control_ = new MapControl();
   control_->SetMap(&map_);
   control_->SetTranscript(&transcript_);

@@ -2,12 +2,22 @@
 // the map's aspect ratio, between 240 and 1600 pixels), with margins for the grid labels and a
 // legend line. Degenerate extents (no points, a single point, a flat line) are widened to a
 // unit square around their centre so the scale stays finite. Non-finite coordinates are skipped.
+//
+// Any finite coordinates can be drawn, up to +-DBL_MAX. The frame works in half values (x / 2),
+// so neither the centre nor the span of an extent from -1e308 to 1e308 overflows, and the frame
+// is clamped to the doubles. A frame narrower than the spacing of doubles at its centre (a
+// single point at 1e300) or than kMinHalfSpan is widened until the scale is finite. The grid is
+// drawn at integer multiples of its step, at most SvgWriter::kMaxGridLines lines per axis, and
+// a line that rounds onto the previous one (a step below the spacing of doubles) is drawn once.
+// Every number is formatted into a fixed buffer in a form that fits it.
 #include "SvgWriter.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <vector>
 
 #include "MapFile.h"
 
@@ -20,6 +30,12 @@ constexpr double kMinDrawHeight = 240.0;
 constexpr double kMaxDrawHeight = 1600.0;
 constexpr double kMarginLeft = 70.0, kMarginRight = 90.0, kMarginTop = 50.0, kMarginBottom = 60.0;
 constexpr int kGridLines = 10;
+// The least half width of the frame: below it the pixel scale would overflow.
+constexpr double kMinHalfSpan = 1e-290;
+// The least half width of the frame relative to its centre's magnitude: about 45 times the
+// spacing of doubles there (2.2e-16 relative), so the frame's edges and its grid lines are
+// distinct values.
+constexpr double kMinRelativeHalfSpan = 1e-14;
 
 struct Extent {
   double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
@@ -51,16 +67,71 @@ std::string LabelOf(const MapEntity& e) {
   return "#" + std::to_string(e.id);
 }
 
+// Pixel coordinates: two decimals. Drawn points lie inside the picture, so the fixed form
+// fits; anything else (never expected) gets the exponent form, which always fits.
 std::string Num(double v) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", v);
+  if (!std::isfinite(v)) return "0";
+  std::snprintf(buf, sizeof buf, std::fabs(v) < 1e12 ? "%.2f" : "%.6e", v);
   return buf;
 }
 
+// Map values in labels: "%g" is at most 13 characters for any double.
 std::string Label(double v) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", std::fabs(v) < 1e-12 ? 0.0 : v);
   return buf;
+}
+
+// The middle of a and b without overflow.
+double Middle(double a, double b) {
+  return a / 2 + b / 2;
+}
+
+// A step of 1, 2 or 5 times a power of ten, at least `raw` (> 0, finite).
+double NiceStep(double raw) {
+  double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0}) {
+    if (m * power >= raw) return m * power;
+  }
+  return 10.0 * power;
+}
+
+// One axis of the frame: [lo, hi] in map units, finite, lo < hi.
+struct Axis {
+  double lo = 0, hi = 1;
+  // Half the width, without overflow.
+  double HalfWidth() const { return hi / 2 - lo / 2; }
+  // The grid step for about kGridLines lines.
+  double Step() const {
+    double raw = HalfWidth() / kGridLines * 2;
+    return raw > 0 && std::isfinite(raw) ? NiceStep(raw) : 1.0;
+  }
+  // The grid values: multiples of `step` inside the axis, at most SvgWriter::kMaxGridLines, each
+  // once.
+  std::vector<double> GridValues(double step) const {
+    std::vector<double> values;
+    double first = std::ceil(lo / step);
+    if (!std::isfinite(first)) return values;
+    for (int n = 0; n < SvgWriter::kMaxGridLines * 4 && values.size() < SvgWriter::kMaxGridLines; ++n) {
+      double v = (first + n) * step;
+      if (!(v <= hi)) break;
+      if (v < lo || (!values.empty() && v <= values.back())) continue;
+      values.push_back(v);
+    }
+    return values;
+  }
+};
+
+// The axis around [min, max] with 5% room at each side: the half width is widened to `half`
+// when the extent is narrower (degenerate), then to what doubles can tell apart at the centre.
+Axis FrameAxis(double min, double max, double half) {
+  double centre = Middle(min, max);
+  half = std::max({half, std::fabs(centre) * kMinRelativeHalfSpan, kMinHalfSpan});
+  Axis a;
+  a.lo = std::max(-DBL_MAX, centre - half * 1.1);
+  a.hi = std::min(DBL_MAX, centre + half * 1.1);
+  return a;
 }
 
 const char* CurveColour(int type) {
@@ -81,11 +152,7 @@ const char* kBandColours[] = {"#e9c46a", "#90be6d", "#f4a261", "#84a9c0", "#c9a0
 double SvgWriter::GridStep(double span, int lines) {
   if (!(span > 0) || !std::isfinite(span) || lines <= 0) return 1.0;
   double raw = span / lines;
-  double power = std::pow(10.0, std::floor(std::log10(raw)));
-  for (double m : {1.0, 2.0, 5.0}) {
-    if (m * power >= raw) return m * power;
-  }
-  return 10.0 * power;
+  return raw > 0 ? NiceStep(raw) : 1.0;
 }
 
 std::string SvgWriter::EscapeXml(const std::string& text) {
@@ -125,18 +192,19 @@ std::string SvgWriter::Format(const MapData& map, const std::string& title) {
     }
   }
   if (ext.Empty()) ext.Add(0, 0);
-  double cx = (ext.minX + ext.maxX) / 2, cy = (ext.minY + ext.maxY) / 2;
-  double spanX = ext.maxX - ext.minX, spanY = ext.maxY - ext.minY;
-  if (!(spanX > 0) && !(spanY > 0)) spanX = spanY = 1.0;
-  if (!(spanX > 0)) spanX = spanY;
-  if (!(spanY > 0)) spanY = spanX;
-  // Room around the drawing: 5% of each span.
-  double x0 = cx - spanX * 0.55, x1 = cx + spanX * 0.55, y0 = cy - spanY * 0.55, y1 = cy + spanY * 0.55;
-  double scale = kDrawWidth / (x1 - x0);
-  double drawHeight = std::clamp((y1 - y0) * scale, kMinDrawHeight, kMaxDrawHeight);
-  double scaleY = drawHeight / (y1 - y0);
-  auto X = [&](double x) { return kMarginLeft + (x - x0) * scale; };
-  auto Y = [&](double y) { return kMarginTop + (y1 - y) * scaleY; };
+  // Half spans (no overflow); a degenerate one takes the other's, both degenerate are 1 x 1.
+  double halfX = ext.maxX / 2 - ext.minX / 2, halfY = ext.maxY / 2 - ext.minY / 2;
+  if (!(halfX > 0) && !(halfY > 0)) halfX = halfY = 0.5;
+  if (!(halfX > 0)) halfX = halfY;
+  if (!(halfY > 0)) halfY = halfX;
+  const Axis ax = FrameAxis(ext.minX, ext.maxX, halfX), ay = FrameAxis(ext.minY, ext.maxY, halfY);
+  const double x0 = ax.lo, x1 = ax.hi, y0 = ay.lo, y1 = ay.hi;
+  // Pixels per half map unit, so that (x / 2 - x0 / 2) never overflows.
+  const double halfScale = kDrawWidth / ax.HalfWidth();
+  double drawHeight = std::clamp(ay.HalfWidth() * halfScale, kMinDrawHeight, kMaxDrawHeight);
+  const double halfScaleY = drawHeight / ay.HalfWidth();
+  auto X = [&](double x) { return kMarginLeft + (x / 2 - x0 / 2) * halfScale; };
+  auto Y = [&](double y) { return kMarginTop + (y1 / 2 - y / 2) * halfScaleY; };
   double width = kMarginLeft + kDrawWidth + kMarginRight;
   double height = kMarginTop + drawHeight + kMarginBottom;
 
@@ -150,14 +218,14 @@ std::string SvgWriter::Format(const MapData& map, const std::string& title) {
   // Grid and its labels.
   s += "<g stroke=\"#e3e3e3\" stroke-width=\"1\">\n";
   std::string labels;
-  double stepX = GridStep(x1 - x0, kGridLines), stepY = GridStep(y1 - y0, kGridLines);
-  for (double gx = std::ceil(x0 / stepX) * stepX; gx <= x1; gx += stepX) {
+  double stepX = ax.Step(), stepY = ay.Step();
+  for (double gx : ax.GridValues(stepX)) {
     s += "<line x1=\"" + Num(X(gx)) + "\" y1=\"" + Num(Y(y1)) + "\" x2=\"" + Num(X(gx)) + "\" y2=\"" +
          Num(Y(y0)) + "\"/>\n";
     labels += "<text x=\"" + Num(X(gx)) + "\" y=\"" + Num(Y(y0) + 16) + "\" text-anchor=\"middle\">" +
               Label(gx) + "</text>\n";
   }
-  for (double gy = std::ceil(y0 / stepY) * stepY; gy <= y1; gy += stepY) {
+  for (double gy : ay.GridValues(stepY)) {
     s += "<line x1=\"" + Num(X(x0)) + "\" y1=\"" + Num(Y(gy)) + "\" x2=\"" + Num(X(x1)) + "\" y2=\"" +
          Num(Y(gy)) + "\"/>\n";
     labels += "<text x=\"" + Num(X(x0) - 6) + "\" y=\"" + Num(Y(gy) + 4) + "\" text-anchor=\"end\">" +
@@ -184,7 +252,7 @@ std::string SvgWriter::Format(const MapData& map, const std::string& title) {
          (e.deleted ? "0.25" : "0.7") + "\" stroke=\"#555\" stroke-width=\"1\"" +
          (e.deleted ? " stroke-dasharray=\"6 4\"" : "") + "/>\n";
     std::string code = e.code.empty() ? "#" + std::to_string(e.id) : e.code;
-    s += "<text x=\"" + Num(X((be.minX + be.maxX) / 2)) + "\" y=\"" + Num(Y((be.minY + be.maxY) / 2) + 5) +
+    s += "<text x=\"" + Num(X(Middle(be.minX, be.maxX))) + "\" y=\"" + Num(Y(Middle(be.minY, be.maxY)) + 5) +
          "\" text-anchor=\"middle\" font-size=\"15\" font-weight=\"bold\" fill=\"#222\">" + EscapeXml(code) +
          "</text>\n";
   }

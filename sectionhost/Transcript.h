@@ -6,6 +6,7 @@
 //   "[message box] CAPTION: TEXT"  line breaks written as \n, tabs as \t
 //   "[dialog] ..."                 the modal dialog: caption, actions, rows, the way it closed
 //   "[error] WHY"                  a line that could not run, or an exception out of a plug-in
+//   "[warning] WHAT"               the host changed something to hold it (a stratum code cut)
 #pragma once
 #include <ostream>
 #include <string>
@@ -21,6 +22,7 @@ class Transcript {
   void MessageBoxLine(const std::string& gbkCaption, const std::string& gbkText);
   void Dialog(const std::string& utf8Text) { Line("[dialog] " + utf8Text); }
   void Error(const std::string& utf8Text) { Line("[error] " + utf8Text); }
+  void Warning(const std::string& utf8Text) { Line("[warning] " + utf8Text); }
   // Writes one UTF-8 line and flushes it, so the transcript interleaves correctly with stderr.
   void Line(const std::string& utf8);
 

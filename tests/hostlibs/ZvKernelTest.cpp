@@ -2,7 +2,10 @@
 // flags, invalid handles, entity stores (insertion ids, lookup, order) and saved states.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/zvkernel.h"
@@ -64,6 +67,54 @@ TEST(ZvKernel, SmoothCurvePassesThroughEveryNode) {
   EXPECT_GT(line[4].x, 0.0);
   EXPECT_LT(line[4].x, 1.0);
 }
+
+// Repeated and nearly repeated nodes. A span whose nodes are 1e-300 apart next to one of length
+// 1 has a knot interval (1e-150) that vanishes beside the neighbour's (1): the line points must
+// stay finite, the nodes exact, and the interior points of the short span between its nodes.
+struct RepeatedNodes {
+  const char* name;
+  Points nodes;
+};
+void PrintTo(const RepeatedNodes& r, std::ostream* os) {
+  *os << r.name;
+}
+
+class SmoothCurveRepeatedNodes : public testing::TestWithParam<RepeatedNodes> {};
+
+TEST_P(SmoothCurveRepeatedNodes, GiveFiniteLinePoints) {
+  const Points& nodes = GetParam().nodes;
+  const Points line = LinePoints(Curve(ZvKindSmoothCurve, nodes));
+  ASSERT_GE(line.size(), nodes.size());
+  for (size_t i = 0; i < line.size(); ++i) {
+    EXPECT_TRUE(std::isfinite(line[i].x) && std::isfinite(line[i].y) && std::isfinite(line[i].z))
+        << "line point " << i << ": (" << line[i].x << ", " << line[i].y << ", " << line[i].z << ")";
+  }
+  // Each node is emitted as given, in order, and what lies between two nodes stays within the
+  // box of the curve's nodes widened by the longest span (a spline overshoots, but not by more).
+  size_t next = 0;
+  double lo = nodes[0].y, hi = nodes[0].y, reach = 0;
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    lo = std::min(lo, nodes[i].y), hi = std::max(hi, nodes[i].y);
+    if (i) reach = std::max(reach, std::hypot(nodes[i].x - nodes[i - 1].x, nodes[i].y - nodes[i - 1].y));
+  }
+  for (const Point3D& p : line) {
+    if (next < nodes.size() && p.x == nodes[next].x && p.y == nodes[next].y && p.z == nodes[next].z) ++next;
+    EXPECT_GE(p.y, lo - reach);
+    EXPECT_LE(p.y, hi + reach);
+  }
+  EXPECT_EQ(next, nodes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Nodes, SmoothCurveRepeatedNodes,
+    testing::Values(RepeatedNodes{"Equal", {{0, 0, 0}, {1, 1, 0}, {1, 1, 0}, {2, 0, 0}}},
+                    RepeatedNodes{"EqualAtTheStart", {{0, 0, 0}, {0, 0, 0}, {1, 1, 0}}},
+                    RepeatedNodes{"TinyBesideUnit", {{0, 0, 0}, {1, 0, 0}, {1, 1e-300, 0}, {2, 0, 0}}},
+                    RepeatedNodes{"TinyAtTheEnd", {{0, 0, 0}, {1, 0, 0}, {1, 1e-300, 0}}},
+                    RepeatedNodes{"TinyInZ", {{0, 0, 0}, {1, 0, 0}, {1, 0, 1e-300}, {2, 0, 0}}},
+                    RepeatedNodes{"TinyBesideLong", {{0, 0, 0}, {1e6, 0, 0}, {1e6, 1e-30, 0}, {2e6, 5, 0}}},
+                    RepeatedNodes{"FarApart", {{-1e308, 0, 0}, {1e308, 0, 0}, {1e308, 1, 0}}}),
+    [](const testing::TestParamInfo<RepeatedNodes>& info) { return std::string(info.param.name); });
 
 TEST(ZvKernel, ExplicitLinePointsReplaceTheDerivedOnes) {
   const ZvHandle h = Curve(ZvKindCurve14, kNodes);

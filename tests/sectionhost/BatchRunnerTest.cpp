@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ChildWatchdog.h"
 #include "MapFile.h"
 
 namespace sectionhost {
@@ -159,6 +160,50 @@ TEST_F(Batch, WritesTheMapAndThePicture) {
 
 namespace sectionhost {
 namespace {
+
+TEST_F(Batch, ALongStratumCodeIsReportedAndWrittenWhole) {
+  Write(options_.map, R"({"type": "FeatureCollection", "features": [
+    {"type": "Feature", "id": 7, "properties": {"entityType": 27, "code": "中侏罗统下部砂岩段第三层位灰色细砂",
+     "samples": [[0, 0, 0, 1, 0, 0, 1], [1, 0, 0, 1, 0, 0, 1]]}}]})");
+  options_.out = dir_ + "out.geojson";
+  EXPECT_EQ(Run("text hi\n"), 0);
+  EXPECT_EQ(out_.str(),
+            "[warning] entity 7: the stratum code \"中侏罗统下部砂岩段第三层位灰色细砂\" does not fit the "
+            "kernel's 31 bytes; the kernel holds \"中侏罗统下部砂岩段第三层位灰色\", the map keeps the whole "
+            "code\n> text hi\n");
+  MapData out;
+  std::string error;
+  ASSERT_TRUE(MapFile::Read(options_.out, &out, &error)) << error;
+  EXPECT_EQ(out.entities[0].code, "中侏罗统下部砂岩段第三层位灰色细砂");
+}
+
+TEST_F(Batch, ADeeplyNestedMapExitsTwoNamingTheFileAndThePlace) {
+  std::string deep(60000, '[');
+  Write(options_.map, R"({"type": "FeatureCollection", "features": [], "x": )" + deep + "]}");
+  options_.svg = dir_ + "out.svg";
+  auto outcome = testing_support::RunInChild(
+      [&] {
+        if (Run("launch tst\n") != 2) return 1;
+        if (!out_.str().empty()) return 2;
+        return err_.str() == "sectionhost: cannot read the map: " + options_.map +
+                                 ": line 1, column 307: arrays and objects nest deeper than 256 levels\n"
+                   ? 0
+                   : 3;
+      },
+      std::chrono::seconds(60));
+  EXPECT_TRUE(outcome.finished && outcome.exited && outcome.exitCode == 0)
+      << outcome.Describe() << " (1: another exit status, 2: a transcript, 3: another message)";
+  EXPECT_FALSE(std::filesystem::exists(options_.svg));
+}
+
+TEST_F(Batch, APictureOfExtremeCoordinatesFinishes) {
+  Write(options_.map, R"({"type": "FeatureCollection", "features": [{"type": "Feature", "id": 1,
+    "properties": {"entityType": 2}, "geometry": {"type": "LineString", "coordinates": [[1e300, 1e300], [1e300, 1e300]]}}]})");
+  options_.svg = dir_ + "out.svg";
+  auto outcome = testing_support::RunInChild([&] { return Run("text hi\n"); }, std::chrono::seconds(60));
+  EXPECT_TRUE(outcome.finished && outcome.exited && outcome.exitCode == 0) << outcome.Describe();
+  EXPECT_NE(Read(options_.svg).find("<polyline"), std::string::npos);
+}
 
 TEST_F(Batch, EventsWithoutAPluginCannotRun) {
   options_.plugins.clear();

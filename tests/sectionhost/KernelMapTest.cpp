@@ -1,9 +1,14 @@
 // A map in the kernel: what is loaded reads back the same (curves, strata, other entities with
 // their placeholder objects), new entities come after the input's in insertion order, and an
-// undo state puts the store back.
+// undo state puts the store back. A map that cannot be loaded leaves the previous one as it was.
+// Stratum codes: whole in the map, cut at a character boundary in the kernel's 32-byte record
+// with a warning, and never read back with half a character.
 #include "KernelMap.h"
 
 #include <gtest/gtest.h>
+#include <winnls.h>
+
+#include <cstring>
 
 #include "MapFile.h"
 
@@ -74,6 +79,93 @@ TEST_F(KernelMapTest, NewEntitiesFollowTheInputAndUndoRemovesThem) {
   EXPECT_TRUE(map_.RestoreState(state));
   EXPECT_EQ(map_.Read().entities.size(), 5u);
   KernelMap::ReleaseState(state);
+}
+
+TEST_F(KernelMapTest, AMapThatCannotBeLoadedLeavesThePreviousOne) {
+  MapData bad = data_;
+  bad.entities[2].id = -3;  // the third entity: two are in the new store when it fails
+  std::string error;
+  EXPECT_FALSE(map_.Load(bad, &error));
+  EXPECT_EQ(error, "entity -3: entity ids must be positive");
+  MapData back = map_.Read();
+  ASSERT_EQ(back.entities.size(), 5u);
+  EXPECT_EQ(back.entities[2].id, 2);
+  EXPECT_NE(map_.Handle(2), 0u);
+  EXPECT_EQ(map_.Loaded().MapScale(), 1000.0);
+}
+
+// Stratum codes and the kernel's 31-byte text field.
+class StratumCodes : public testing::Test {
+ protected:
+  void Load(const std::string& utf8Code) {
+    MapData data;
+    MapEntity e;
+    e.id = 7;
+    e.type = EntitySectionStratum;
+    e.fromInput = true;
+    e.code = utf8Code;
+    data.entities.push_back(e);
+    map_.SetWarningSink([this](const std::string& w) { warnings_.push_back(w); });
+    std::string error;
+    ASSERT_TRUE(map_.Load(data, &error)) << error;
+  }
+  // The record's text field up to its NUL, as GBK bytes.
+  std::string Record(int32_t id) {
+    EntityAttributes a;
+    EXPECT_EQ(GetAttributes(map_.Handle(id), &a), 1);
+    return std::string(a.code, strnlen(a.code, sizeof a.code));
+  }
+  KernelMap map_;
+  std::vector<std::string> warnings_;
+};
+
+// 17 characters, 34 bytes in GBK.
+const char kLongCode[] = "中侏罗统下部砂岩段第三层位灰色细砂";
+
+TEST_F(StratumCodes, ALongCodeIsCutAtACharacterInTheKernelAndKeptWholeInTheMap) {
+  Load(kLongCode);
+  EXPECT_EQ(Record(7), kp::Utf8ToGbk("中侏罗统下部砂岩段第三层位灰色"));  // 30 bytes, not 31
+  EXPECT_EQ(map_.Read().entities[0].code, kLongCode);
+  EXPECT_NE(MapFile::Format(map_.Read()).find(kLongCode), std::string::npos);
+  ASSERT_EQ(warnings_.size(), 1u);
+  EXPECT_EQ(warnings_[0],
+            "entity 7: the stratum code \"中侏罗统下部砂岩段第三层位灰色细砂\" does not fit the kernel's 31 "
+            "bytes; the kernel holds \"中侏罗统下部砂岩段第三层位灰色\", the map keeps the whole code");
+}
+
+TEST_F(StratumCodes, CodesThatFitAreHeldWhole) {
+  Load("J" + std::string("中侏罗统下部砂岩段第三层位灰色"));  // 1 + 30 bytes
+  EXPECT_EQ(Record(7).size(), 31u);
+  EXPECT_EQ(map_.Read().entities[0].code, "J中侏罗统下部砂岩段第三层位灰色");
+  EXPECT_TRUE(warnings_.empty());
+}
+
+TEST_F(StratumCodes, ACodeTheKernelChangedIsReadFromTheKernel) {
+  Load(kLongCode);
+  EntityAttributes a;
+  ASSERT_EQ(GetAttributes(map_.Handle(7), &a), 1);
+  std::strcpy(a.code, "K1");
+  ASSERT_EQ(SetAttributes(map_.Handle(7), &a), 1);
+  EXPECT_EQ(map_.Read().entities[0].code, "K1");
+}
+
+TEST_F(StratumCodes, HalfACharacterInTheKernelIsNotReadAndIsReportedOnce) {
+  Load("J2");
+  // A command cut a code at 31 bytes: 30 bytes of whole characters and a lead byte.
+  std::string cut = kp::Utf8ToGbk("中侏罗统下部砂岩段第三层位灰色细").substr(0, 31);
+  ZvHandle object = CreateObject(ZvKindSectionStratum);
+  EntityAttributes a;
+  ASSERT_EQ(GetAttributes(object, &a), 1);
+  std::memcpy(a.code, cut.data(), cut.size());
+  a.code[31] = '\0';
+  ASSERT_EQ(SetAttributes(object, &a), 1);
+  ASSERT_EQ(StoreRequest(map_.Store(), ZvStoreInsert, &object, 0), 8);
+  EXPECT_EQ(map_.Read().entities[1].code, "中侏罗统下部砂岩段第三层位灰色");
+  EXPECT_EQ(map_.Read().entities[1].code, "中侏罗统下部砂岩段第三层位灰色");
+  ASSERT_EQ(warnings_.size(), 1u);
+  EXPECT_EQ(warnings_[0],
+            "entity 8: the stratum code in the kernel ends in half a character; it is read as "
+            "\"中侏罗统下部砂岩段第三层位灰色\"");
 }
 
 TEST(KernelMap, RefusesIdsThatAreNotPositive) {

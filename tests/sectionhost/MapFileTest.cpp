@@ -1,11 +1,19 @@
 // Map files: GeoJSON read -> write -> read gives the same features; the "map" member's
 // defaults; strata written with code, scale, samples and the band polygon; non-finite numbers
-// as null; malformed maps refused with a reason.
+// as null; malformed maps refused with a reason (nesting beyond the limit and numbers beyond
+// doubles with their line and column, in a child process under a watchdog, since a fault there
+// overflows the stack).
 #include "MapFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "ChildWatchdog.h"
 
 namespace sectionhost {
 namespace {
@@ -131,6 +139,105 @@ INSTANTIATE_TEST_SUITE_P(
         R"({"type": "FeatureCollection", "features": [
                         {"id": 1, "properties": {"entityType": 40}}, {"id": 1, "properties": {"entityType": 40}}]})",
         R"({"type": "FeatureCollection", "map": {"scale": "big"}, "features": []})"));
+
+// A map whose first feature's geometry is `depth` nested arrays ([[[...]]]): the document then
+// nests depth + 4 deep (collection, features, feature, geometry).
+std::string NestedMap(size_t depth) {
+  return R"({"type": "FeatureCollection", "features": [{"type": "Feature", "id": 1, )"
+         R"("properties": {"entityType": 40}, "geometry": {"type": "Point", "coordinates": )" +
+         std::string(depth, '[') + std::string(depth, ']') + "}}]}";
+}
+
+// The column of the first '[' of the geometry's coordinates in NestedMap (1-based).
+size_t CoordinatesColumn() {
+  return NestedMap(1).find('[', NestedMap(1).find("coordinates")) + 1;
+}
+
+// Parses `text` in a child; the child exits 0 when Parse refused the map with `expected` as the
+// reason, 1 when it took the map, 2 for another reason (written to stderr).
+void ExpectRefusal(const std::string& text, const std::string& expected) {
+  auto outcome = testing_support::RunInChild(
+      [&] {
+        MapData map;
+        std::string error;
+        if (MapFile::Parse(text, &map, &error)) return 1;
+        if (error != expected) {
+          std::fprintf(stderr, "reason: %s\n", error.c_str());
+          return 2;
+        }
+        return map.entities.empty() ? 0 : 3;
+      },
+      std::chrono::seconds(60));
+  EXPECT_TRUE(outcome.finished && outcome.exited && outcome.exitCode == 0)
+      << outcome.Describe() << " (1: taken, 2: another reason, 3: entities left behind); expected: " << expected;
+}
+
+TEST(MapFileLimits, NestingBeyondTheLimitIsRefusedAtItsPlace) {
+  // 60000 nested arrays overflowed the stack while the document was copied.
+  const std::string place = "line 1, column " + std::to_string(CoordinatesColumn() + MapFile::kMaxNesting - 4);
+  ExpectRefusal(NestedMap(60000), place + ": arrays and objects nest deeper than 256 levels");
+  // One level past the limit, on a later line.
+  ExpectRefusal("\n\n" + NestedMap(MapFile::kMaxNesting - 3),
+                "line 3, column " + std::to_string(CoordinatesColumn() + MapFile::kMaxNesting - 4) +
+                    ": arrays and objects nest deeper than 256 levels");
+}
+
+TEST(MapFileLimits, NestingUpToTheLimitIsKeptAndWrittenBack) {
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(NestedMap(MapFile::kMaxNesting - 4), &map, &error)) << error;
+  MapData again;
+  ASSERT_TRUE(MapFile::Parse(MapFile::Format(map), &again, &error)) << error;
+  EXPECT_EQ(again.entities[0].geometry, map.entities[0].geometry);
+  // Brackets inside strings do not nest.
+  std::string text = R"({"type": "FeatureCollection", "title": ")" + std::string(1000, '[') +
+                     R"(\"{", "features": []})";
+  EXPECT_TRUE(MapFile::Parse(text, &map, &error)) << error;
+}
+
+TEST(MapFileLimits, NumbersBeyondDoublesAreRefusedAtTheirPlace) {
+  const std::string head =
+      R"({"type": "FeatureCollection", "features": [{"id": 1, "properties": {"entityType": 2}, )"
+      R"("geometry": {"type": "LineString", "coordinates": [[0, 0], [)";
+  const std::string column = std::to_string(head.size() + 1);
+  ExpectRefusal(head + "1e400, 0]]}}]}", "line 1, column " + column + ": the number 1e400 is beyond the range of doubles");
+  ExpectRefusal(head + "-2.5E+308, 0]]}}]}",
+                "line 1, column " + column + ": the number -2.5E+308 is beyond the range of doubles");
+  // Below the least double is zero, as JSON parsers read it.
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(head + "1e-400, 0]]}}]}", &map, &error)) << error;
+  EXPECT_EQ(map.entities[0].nodes[1].x, 0.0);
+}
+
+TEST(MapFileLimits, MembersOfTheWrongTypeAreNamed) {
+  ExpectRefusal(R"({"type": 5, "features": []})", "not a GeoJSON FeatureCollection");
+  ExpectRefusal(R"({"type": "FeatureCollection", "features": [{"id": 1, "properties": {"entityType": 2},
+                  "geometry": {"type": 7, "coordinates": []}}]})",
+                "feature 1 (a curve) has no LineString geometry");
+}
+
+TEST(MapFileLimits, ReadNamesTheFileAndThePlace) {
+  const std::string path = testing::TempDir() + "nested-" + std::to_string(getpid()) + ".geojson";
+  std::ofstream(path, std::ios::binary) << NestedMap(60000);
+  auto outcome = testing_support::RunInChild(
+      [&] {
+        MapData map;
+        std::string error;
+        if (MapFile::Read(path, &map, &error)) return 1;
+        return error.rfind(path + ": line 1, column ", 0) == 0 &&
+                       error.find(": arrays and objects nest deeper than 256 levels") != std::string::npos
+                   ? 0
+                   : 2;
+      },
+      std::chrono::seconds(60));
+  std::filesystem::remove(path);
+  EXPECT_TRUE(outcome.finished && outcome.exited && outcome.exitCode == 0) << outcome.Describe();
+  MapData map;
+  std::string error;
+  EXPECT_FALSE(MapFile::Read(testing::TempDir(), &map, &error));  // a folder
+  EXPECT_EQ(error, "cannot read " + testing::TempDir() + ": it is a folder");
+}
 
 }  // namespace
 }  // namespace sectionhost

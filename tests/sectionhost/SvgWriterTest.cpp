@@ -1,10 +1,26 @@
-// The section picture: curves, dashed deleted curves, strata bands with their code, escaping.
+// The section picture: curves, dashed deleted curves, strata bands with their code, escaping;
+// and maps whose coordinates are extreme (fuzz/corpus/svg: 1e300, spans that overflow, a grid
+// step below the spacing of doubles, null coordinates), each drawn in a child process under a
+// watchdog: the writer must finish, with a bounded grid and every drawn number inside the
+// picture.
 #include "SvgWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "ChildWatchdog.h"
+#include "MapFile.h"
+
 namespace sectionhost {
 namespace {
+
+using testing_support::RunInChild;
 
 TEST(SvgWriter, DrawsCurvesBandsAndLabels) {
   MapData map;
@@ -46,6 +62,95 @@ TEST(SvgWriter, GridStepIsOneTwoOrFiveTimesAPowerOfTen) {
   EXPECT_DOUBLE_EQ(SvgWriter::GridStep(130, 10), 20);
   EXPECT_DOUBLE_EQ(SvgWriter::GridStep(0.33, 10), 0.05);
   EXPECT_DOUBLE_EQ(SvgWriter::GridStep(0, 10), 1);
+}
+
+TEST(SvgWriter, GridStepOfAnUnusableSpanIsOne) {
+  EXPECT_DOUBLE_EQ(SvgWriter::GridStep(INFINITY, 10), 1);
+  EXPECT_DOUBLE_EQ(SvgWriter::GridStep(NAN, 10), 1);
+  EXPECT_DOUBLE_EQ(SvgWriter::GridStep(-5, 10), 1);
+  EXPECT_GT(SvgWriter::GridStep(1e-320, 10), 0.0);
+}
+
+// What the child reports (its exit code).
+enum DrawCheck : int {
+  kDrawn = 0,
+  kNotAMap = 1,
+  kNumberOutsideThePicture = 2,
+  kTooManyGridLines = 3,
+  kNoPicture = 4,
+};
+
+// Every coordinate attribute (x, y, x1, ..., cx, points) is a finite number inside the picture's
+// width and height (a little slack for labels); the grid has at most kMaxGridLines per axis.
+int CheckPicture(const std::string& svg) {
+  std::smatch size;
+  if (!std::regex_search(svg, size, std::regex("<svg [^>]*width=\"([0-9.]+)\" height=\"([0-9.]+)\"")))
+    return kNoPicture;
+  const double width = std::stod(size[1]), height = std::stod(size[2]);
+  const std::regex attribute(" (x|y|x1|x2|y1|y2|cx|cy|width|height|points)=\"([^\"%]*)\"");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), attribute); it != std::sregex_iterator(); ++it) {
+    std::string values = (*it)[2];
+    std::replace(values.begin(), values.end(), ',', ' ');
+    std::istringstream in(values);
+    std::string word;
+    while (in >> word) {
+      char* end = nullptr;
+      double v = std::strtod(word.c_str(), &end);
+      if (*end != '\0' || !std::isfinite(v) || v < -100 || v > std::max(width, height) + 100)
+        return kNumberOutsideThePicture;
+    }
+  }
+  size_t lines = 0;
+  for (size_t at = svg.find("<line "); at != std::string::npos; at = svg.find("<line ", at + 1)) ++lines;
+  return lines <= 2 * static_cast<size_t>(SvgWriter::kMaxGridLines) ? kDrawn : kTooManyGridLines;
+}
+
+std::vector<std::string> CorpusMaps() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(KP_SOURCE_DIR "/fuzz/corpus/svg")) {
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ExtremeMap : public testing::TestWithParam<std::string> {};
+
+TEST_P(ExtremeMap, IsDrawnWithABoundedGridInsideThePicture) {
+  std::ifstream in(KP_SOURCE_DIR "/fuzz/corpus/svg/" + GetParam(), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(text.str(), &map, &error)) << error;
+  auto outcome = RunInChild([&] { return CheckPicture(SvgWriter::Format(map, GetParam())); },
+                            std::chrono::seconds(20));
+  EXPECT_TRUE(outcome.finished && outcome.exited && outcome.exitCode == kDrawn)
+      << GetParam() << ": " << outcome.Describe()
+      << " (1: not a map, 2: a number outside the picture, 3: too many grid lines, 4: no picture)";
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, ExtremeMap, testing::ValuesIn(CorpusMaps()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           std::string name = info.param.substr(0, info.param.find('.'));
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+// The ordinary picture keeps its numbers: two decimals, the grid in steps of 1, 2 or 5.
+TEST(SvgWriter, OrdinaryMapKeepsItsGridAndNumbers) {
+  MapData map;
+  MapEntity curve;
+  curve.id = 1;
+  curve.type = EntityPolyline;
+  curve.nodes = curve.linePoints = {{0, 0, 0}, {100, 40, 0}};
+  map.entities = {curve};
+  std::string svg = SvgWriter::Format(map, "t");
+  EXPECT_EQ(CheckPicture(svg), kDrawn);
+  EXPECT_NE(svg.find("grid 20 x 5</text>"), std::string::npos) << svg;
+  EXPECT_NE(svg.find("<polyline points=\"113.64,"), std::string::npos) << svg;
 }
 
 }  // namespace
