@@ -630,10 +630,18 @@ HRESULT SqliteProvider::Open(const ConnectionString& cs, const std::string& udlF
     sqlite3_close_v2(db);
     return err.hr;
   }
+  // The schema queries need these functions: a connection without them fails to open.
   const char* names[] = {"kp_ado_type", "kp_ado_size", "kp_ado_precision", "kp_ado_scale", "kp_ado_flags"};
-  for (int i = 0; i < 5; ++i)
-    sqlite3_create_function(db, names[i], -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, (void*)(intptr_t)i,
-                            SqlAdoMeta, nullptr, nullptr);
+  for (int i = 0; i < 5 && rc == SQLITE_OK; ++i)
+    rc = sqlite3_create_function(db, names[i], -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, (void*)(intptr_t)i,
+                                 SqlAdoMeta, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    err = MakeError(db, rc);
+    err.sqlState = u"08001";
+    err.hr = E_FAIL;
+    sqlite3_close_v2(db);
+    return err.hr;
+  }
   auto s = std::make_unique<SqliteSession>(db, path);
   s->SetCommandTimeout(timeoutSeconds);
   session = std::move(s);
