@@ -2,8 +2,8 @@
 // (open a connection, list its columns with OpenSchema, open a client-side optimistic recordset,
 // walk it, Find, Filter, Sort, change a field and Update, a batch of edits with UpdateBatch
 // inside a transaction, Save as XML, close) run with the Nth SQLite allocation, read, write or
-// sync failing, for every N the session
-// reaches, once failing that call only and once every call from it on.
+// sync failing, for every N the session reaches, once failing that call only and once every
+// call from it on.
 //
 // What each run must show (the documented ADO contract for provider failures):
 // - no crash, and no leak (the sanitizer build checks);
