@@ -260,6 +260,9 @@ class SqliteSession final : public ProviderSession {
     return Run(level == 1 ? "COMMIT" : "RELEASE kp_level" + std::to_string(level), err);
   }
   HRESULT Rollback(int level, ProviderError& err) override {
+    // After an I/O error or running out of memory inside a transaction SQLite may have rolled the
+    // whole transaction back itself; then there is nothing left to roll back, at any level.
+    if (sqlite3_get_autocommit(db_)) return S_OK;
     if (level == 1) return Run("ROLLBACK", err);
     std::string sp = "kp_level" + std::to_string(level);
     HRESULT hr = Run("ROLLBACK TO " + sp, err);

@@ -155,7 +155,7 @@ struct Run {
 
 class Session {
  public:
-  explicit Session(FaultDatabase& db) : db_(db) {}
+  Session(FaultDatabase& db, bool persistent) : db_(db), persistent_(persistent) {}
 
   void RunAndCheck(long n) {
     std::string path = db_.Fresh();
@@ -259,23 +259,27 @@ class Session {
     } catch (const _com_error& e) {
       run.failedStep = step;
       CheckFailure(e, conn, step);
-      // A careful program: roll back what is open, then close; these may fail as well.
-      if (inTransaction) {
-        try {
-          conn->RollbackTrans();
-        } catch (const _com_error&) {
-        }
-      }
+      // A careful program: roll back what is open, then close. Once a one-shot fault has
+      // fired, nothing fails any more, so this must work; under a persistent fault it may fail.
+      std::string cleanup = "rollback";
       try {
+        if (inTransaction) conn->RollbackTrans();
+        cleanup = "close recordset";
         if (rs != nullptr && rs->GetState() != adStateClosed) rs->Close();
+        cleanup = "close connection";
         if (conn != nullptr && conn->GetState() != adStateClosed) conn->Close();
-      } catch (const _com_error&) {
+      } catch (const _com_error& e) {
+        if (!persistent_) {
+          ADD_FAILURE() << cleanup << " after the failure at \"" << step << "\" failed: 0x" << std::hex
+                        << e.Error() << " " << (const char*)e.Description();
+        }
       }
     }
     return run;
   }
 
   FaultDatabase& db_;
+  bool persistent_;
 };
 
 // Edits keyed otherwise than by one integer key: a table with a key of two columns whose first
@@ -381,7 +385,7 @@ class AdoUnderFaults : public ::testing::TestWithParam<Mode> {
 
 TEST_P(AdoUnderFaults, EveryFaultPointOfTheSession) {
   FaultDatabase db(kScript);
-  Session session(db);
+  Session session(db, GetParam().persistent);
   SweepStats stats =
       FaultSweep::Run(GetParam().kind, GetParam().persistent, [&](long n) { session.RunAndCheck(n); });
   RecordProperty("calls", std::to_string(stats.calls));
