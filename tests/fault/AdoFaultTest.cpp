@@ -24,6 +24,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,14 @@ class Session {
  public:
   Session(FaultDatabase& db, bool persistent) : db_(db), persistent_(persistent) {}
 
+  // "step: runs, ..." for the test's output: where the faults made the session fail.
+  std::string Failures() const {
+    std::string text;
+    for (const auto& [step, runs] : failures_)
+      text += (text.empty() ? "" : ", ") + step + ": " + std::to_string(runs);
+    return text;
+  }
+
   void RunAndCheck(long n) {
     std::string path = db_.Fresh();
     std::string xml = db_.Folder() + "strata.xml";
@@ -166,6 +175,7 @@ class Session {
     if (n == 0) {
       EXPECT_EQ(run.failedStep, "") << "the session fails without a fault";
     }
+    ++failures_[run.failedStep.empty() ? "none" : run.failedStep];
     if (!run.walked.empty()) {
       std::vector<std::string> before = Expected(0);
       before.resize(run.walked.size());
@@ -280,6 +290,7 @@ class Session {
 
   FaultDatabase& db_;
   bool persistent_;
+  std::map<std::string, int> failures_;  // runs by the step that failed
 };
 
 // Edits keyed otherwise than by one integer key: a table with a key of two columns whose first
@@ -391,8 +402,9 @@ TEST_P(AdoUnderFaults, EveryFaultPointOfTheSession) {
   RecordProperty("calls", std::to_string(stats.calls));
   RecordProperty("runs", std::to_string(stats.runs));
   EXPECT_GT(stats.calls, 0) << "the session made no " << FaultKindName(GetParam().kind) << " calls";
-  std::printf("%s: %ld calls, %ld runs, %ld hits\n", ModeName({GetParam(), 0}).c_str(), stats.calls,
-              stats.runs, stats.hits);
+  std::printf("%s: %ld calls, %ld runs, %ld hits; runs by failed step: %s\n",
+              ModeName({GetParam(), 0}).c_str(), stats.calls, stats.runs, stats.hits,
+              session.Failures().c_str());
 }
 
 TEST_P(AdoUnderFaults, EditsChangeTheirOwnRowOnly) {
