@@ -1,9 +1,9 @@
 // The ADO object model on SQLite under failure: one session of a program written against ADO
-// (open a connection, list its columns with OpenSchema, open a client-side optimistic recordset,
-// walk it, Find, Filter, Sort, change a field and Update, a batch of edits with UpdateBatch
-// inside a transaction, Save as XML, close) run with the Nth SQLite allocation, read, write or
-// sync failing, for every N the session reaches, once failing that call only and once every
-// call from it on.
+// (open a connection, list its columns with OpenSchema, walk a forward-only recordset, open a
+// client-side optimistic recordset, walk it, Find, Filter, Sort, change a field and Update, a
+// batch of edits with UpdateBatch inside a transaction, Save as XML, close) run with the Nth
+// SQLite allocation, read, write or sync failing, for every N the session reaches, once failing
+// that call only and once every call from it on.
 //
 // What each run must show (the documented ADO contract for provider failures):
 // - no crash, and no leak (the sanitizer build checks);
@@ -203,6 +203,14 @@ class Session {
         EXPECT_EQ(columns->GetRecordCount(), 4);
         columns->Close();
       }
+      step = "server walk";  // forward-only: rows are fetched as the walk moves
+      {
+        std::vector<std::string> rows;
+        _RecordsetPtr server = conn->Execute(_bstr_t(U16(kContent).c_str()), nullptr, adCmdText);
+        for (; !server->GetadoEOF(); server->MoveNext()) rows.push_back(Row(server));
+        EXPECT_EQ(rows, Expected(0));
+        server->Close();
+      }
       step = "open recordset";
       rs.CreateInstance(__uuidof(Recordset));
       rs->PutCursorLocation(adUseClient);
@@ -233,7 +241,19 @@ class Session {
       rs->MoveFirst();
       rs->Find(_bstr_t(u"id = 2"), 0, adSearchForward);
       Set(rs, "code", _variant_t(_bstr_t(u"N2")));
-      rs->Update();
+      try {
+        rs->Update();
+      } catch (const _com_error&) {
+        // A failed write leaves the row and its pending edit as they were: the new value is
+        // pending, the original is the stored one, and CancelUpdate brings the row back.
+        FieldPtr code = rs->GetFields()->GetItem("code");
+        EXPECT_EQ(rs->GetEditMode(), adEditInProgress);
+        EXPECT_EQ(Utf8(code->GetValue()), "N2");
+        EXPECT_EQ(Utf8(code->GetOriginalValue()), "N");
+        rs->CancelUpdate();
+        EXPECT_EQ(Utf8(code->GetValue()), "N");
+        throw;
+      }
       ++run.writes;
 
       step = "batch update";
