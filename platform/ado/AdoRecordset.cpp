@@ -12,6 +12,7 @@
 #include "AdoFields.h"
 #include "ConnectionString.h"
 #include "Criteria.h"
+#include "OleDbErrors.h"
 #include "PersistXml.h"
 #include "SortSpec.h"
 #include "TextUtil.h"
@@ -275,14 +276,19 @@ HRESULT AdoRecordset::Execute(LONG* affectedOut) {
   std::unique_ptr<ProviderCursor> cursor;
   LONG affected = -1;
   // An updatable client cursor fetches the rowid as a hidden first column when the statement
-  // can carry it; if the provider refuses the rewritten text, the original runs instead.
+  // can carry it; if the provider refuses the rewritten text, the original runs instead. Any
+  // other failure (memory, I/O) is the statement's: running the original without the rowid
+  // would key later edits by their values, which can match other rows as well.
   bool withRowId = false;
   if (client() && lockType_ != adLockReadOnly) {
     std::u16string rewritten = conn_->Session()->WithRowId(sql_, kRowIdAlias);
     if (!rewritten.empty()) {
-      ProviderError ignored;
-      if (SUCCEEDED(conn_->Session()->Execute(rewritten, params_, cursor, affected, ignored)) && cursor)
+      ProviderError refused;
+      HRESULT hr = conn_->Session()->Execute(rewritten, params_, cursor, affected, refused);
+      if (SUCCEEDED(hr) && cursor)
         withRowId = true;
+      else if (FAILED(hr) && refused.hr != DB_E_ERRORSINCOMMAND)
+        return conn_->RaiseProvider(refused);
       else
         cursor.reset();
     }
@@ -342,7 +348,8 @@ HRESULT AdoRecordset::OpenCursor(std::unique_ptr<ProviderCursor> cursor,
   fieldMap_.clear();
   for (size_t i = 0; i < columns_->size(); ++i)
     if (!(*columns_)[i].hidden) fieldMap_.push_back((int)i);
-  AnalyseUpdatability();
+  HRESULT analysed = AnalyseUpdatability();
+  if (FAILED(analysed)) return analysed;
   FinishOpen();
   if (!client()) {
     HRESULT hr = FetchServerRow();
@@ -367,7 +374,7 @@ void AdoRecordset::FinishOpen() {
   ResetView();
 }
 
-void AdoRecordset::AnalyseUpdatability() {
+HRESULT AdoRecordset::AnalyseUpdatability() {
   updatable_ = false;
   table_.clear();
   keyCols_.clear();
@@ -387,7 +394,11 @@ void AdoRecordset::AnalyseUpdatability() {
       std::vector<std::u16string> keys;
       bool hasRowId = false;
       ProviderError err;
-      conn_->Session()->TableKey(table_, keys, hasRowId, err);
+      // Without the whole key, edits could not be told to change their own row only.
+      if (FAILED(conn_->Session()->TableKey(table_, keys, hasRowId, err))) {
+        updatable_ = false;
+        return conn_->RaiseProvider(err);
+      }
       for (const auto& k : keys) {
         int found = -1;
         for (size_t i = 0; i < cols.size(); ++i)
@@ -408,6 +419,7 @@ void AdoRecordset::AnalyseUpdatability() {
   for (auto& c : cols)
     c.ComputeAttributes(updatable_ &&
                         (!conn_ || (!c.baseTable.empty() && EqualsNoCase(c.baseTable, table_))));
+  return S_OK;
 }
 
 HRESULT AdoRecordset::FetchServerRow(bool counted) {

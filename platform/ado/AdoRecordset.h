@@ -170,7 +170,8 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   HRESULT Execute(LONG* affected);  // runs sql_/params_ and opens the result
   // Fetches the next row of the server cursor; counted: the caller already counted the move.
   HRESULT FetchServerRow(bool counted = false);
-  void AnalyseUpdatability();
+  // Finds the base table and its key; a failure of the provider to tell the key fails the open.
+  HRESULT AnalyseUpdatability();
   void FinishOpen();
   HRESULT LoadFile(const std::u16string& path);
   void ResetView();

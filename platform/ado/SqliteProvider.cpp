@@ -31,7 +31,10 @@ ProviderError MakeError(sqlite3* db, int rc, bool timedOut = false) {
   ProviderError e;
   e.source = kSource;
   e.native = db ? sqlite3_extended_errcode(db) : rc;
-  e.description = db ? U16(sqlite3_errmsg16(db)) : FromUtf8(sqlite3_errstr(rc));
+  // The UTF-8 message: SQLite keeps it as UTF-8, so reading it allocates nothing (the UTF-16 one
+  // is converted on demand and is null when memory has run out).
+  const char* message = db ? sqlite3_errmsg(db) : nullptr;
+  e.description = FromUtf8(message && *message ? message : sqlite3_errstr(rc));
   switch (rc & 0xFF) {
     case SQLITE_CONSTRAINT:
       e.hr = DB_E_INTEGRITYVIOLATION, e.sqlState = u"23000";
@@ -131,14 +134,15 @@ class SqliteCursor final : public ProviderCursor {
         cell = Cell::Real(sqlite3_column_double(stmt_, col));
         break;
       case SQLITE_TEXT: {
+        // Converted when the row was fetched (Fetched), so this allocates nothing.
         const void* t = sqlite3_column_text16(stmt_, col);
-        int bytes = sqlite3_column_bytes16(stmt_, col);
+        int bytes = t ? sqlite3_column_bytes16(stmt_, col) : 0;
         cell = arena.Text(static_cast<const char16_t*>(t), (size_t)bytes / 2);
         break;
       }
       case SQLITE_BLOB: {
         const void* b = sqlite3_column_blob(stmt_, col);
-        cell = arena.Blob(b, (size_t)sqlite3_column_bytes(stmt_, col));
+        cell = arena.Blob(b, b ? (size_t)sqlite3_column_bytes(stmt_, col) : 0);
         break;
       }
       default:
@@ -146,11 +150,17 @@ class SqliteCursor final : public ProviderCursor {
         break;
     }
   }
-  void Describe(sqlite3* db);
+  // Column names, declared types and base columns; SQLITE_OK, or the failure that kept them.
+  int Describe(sqlite3* db);
   int Step();  // first row is stepped by Execute so that errors surface there
   int prefetched_ = -1;
 
  private:
+  // Makes every value of the row just stepped readable as Read reads it (text as UTF-16, blobs
+  // in memory), so that a conversion that runs out of memory fails the fetch instead of
+  // yielding a missing value. SQLITE_ROW, or SQLITE_NOMEM.
+  int Fetched();
+
   SqliteSession* session_;
   sqlite3_stmt* stmt_;
   std::vector<ColumnInfo> columns_;
@@ -197,8 +207,12 @@ class SqliteSession final : public ProviderSession {
       first = false;
       if (sqlite3_column_count(stmt) > 0) {
         auto c = std::make_unique<SqliteCursor>(this, stmt);
-        c->Describe(db_);
-        int src = c->Step();
+        int src = c->Describe(db_);
+        if (src != SQLITE_OK) {
+          err = MakeError(nullptr, src);  // Describe's own result, not the connection's last one
+          return err.hr;
+        }
+        src = c->Step();
         if (src != SQLITE_ROW && src != SQLITE_DONE) {
           err = MakeError(db_, src, timedOut_);
           return err.hr;
@@ -246,6 +260,9 @@ class SqliteSession final : public ProviderSession {
     return Run(level == 1 ? "COMMIT" : "RELEASE kp_level" + std::to_string(level), err);
   }
   HRESULT Rollback(int level, ProviderError& err) override {
+    // After an I/O error or running out of memory inside a transaction SQLite may have rolled the
+    // whole transaction back itself; then there is nothing left to roll back, at any level.
+    if (sqlite3_get_autocommit(db_)) return S_OK;
     if (level == 1) return Run("ROLLBACK", err);
     std::string sp = "kp_level" + std::to_string(level);
     HRESULT hr = Run("ROLLBACK TO " + sp, err);
@@ -329,12 +346,31 @@ class SqliteSession final : public ProviderSession {
       err = MakeError(db_, rc);
       return err.hr;
     }
-    sqlite3_bind_text(stmt, 1, t.c_str(), (int)t.size(), SQLITE_TRANSIENT);
-    while (sqlite3_step(stmt) == SQLITE_ROW) keys.push_back(U16(sqlite3_column_text16(stmt, 0)));
+    // A key read in part would key edits by some of its columns only: any failure fails.
+    rc = sqlite3_bind_text(stmt, 1, t.c_str(), (int)t.size(), SQLITE_TRANSIENT);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      const char* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+      if (name == nullptr)
+        rc = SQLITE_NOMEM;
+      else
+        keys.push_back(FromUtf8(name)), rc = SQLITE_OK;
+    }
     sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+      keys.clear();
+      err = MakeError(db_, rc);
+      return err.hr;
+    }
+    // A table without a rowid refuses the probe as SQL (SQLITE_ERROR); other failures fail.
     std::string probe = "SELECT rowid FROM " + ToUtf8(QuoteIdentifier(table)) + " LIMIT 0";
-    hasRowId = sqlite3_prepare_v2(db_, probe.c_str(), -1, &stmt, nullptr) == SQLITE_OK;
+    rc = sqlite3_prepare_v2(db_, probe.c_str(), -1, &stmt, nullptr);
     sqlite3_finalize(stmt);
+    hasRowId = rc == SQLITE_OK;
+    if (rc != SQLITE_OK && rc != SQLITE_ERROR) {
+      keys.clear();
+      err = MakeError(db_, rc);
+      return err.hr;
+    }
     return S_OK;
   }
 
@@ -462,28 +498,37 @@ class SqliteSession final : public ProviderSession {
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
 };
 
-void SqliteCursor::Describe(sqlite3* db) {
+int SqliteCursor::Describe(sqlite3* db) {
+  // The UTF-8 forms of the names: SQLite holds them so and answers them without allocating. A
+  // column always has a name, so a null one means memory ran out.
   int n = sqlite3_column_count(stmt_);
   columns_.resize(n);
   for (int i = 0; i < n; ++i) {
     ColumnInfo& c = columns_[i];
-    c.name = U16(sqlite3_column_name16(stmt_, i));
-    c.declType = U16(sqlite3_column_decltype16(stmt_, i));
+    const char* name = sqlite3_column_name(stmt_, i);
+    if (name == nullptr) return SQLITE_NOMEM;
+    c.name = FromUtf8(name);
+    const char* decl = sqlite3_column_decltype(stmt_, i);
+    c.declType = decl ? FromUtf8(decl) : std::u16string();
     const char* table = sqlite3_column_table_name(stmt_, i);
     const char* origin = sqlite3_column_origin_name(stmt_, i);
     if (table && origin) {
       c.baseTable = FromUtf8(table);
       c.baseColumn = FromUtf8(origin);
       int notNull = 0, pk = 0, autoinc = 0;
-      if (sqlite3_table_column_metadata(db, sqlite3_column_database_name(stmt_, i), table, origin, nullptr,
-                                        nullptr, &notNull, &pk, &autoinc) == SQLITE_OK) {
+      int rc = sqlite3_table_column_metadata(db, sqlite3_column_database_name(stmt_, i), table, origin,
+                                             nullptr, nullptr, &notNull, &pk, &autoinc);
+      if (rc == SQLITE_OK) {
         c.notNull = notNull != 0;
         c.primaryKey = pk != 0;
         c.autoIncrement = autoinc != 0;
+      } else if ((rc & 0xFF) == SQLITE_NOMEM || (rc & 0xFF) == SQLITE_IOERR) {
+        return rc;
       }
     }
     c.TypeFromDeclaration();
   }
+  return SQLITE_OK;
 }
 
 int SqliteCursor::Step() {
@@ -509,6 +554,23 @@ int SqliteCursor::Step() {
   return rc;
 }
 
+int SqliteCursor::Fetched() {
+  for (int c = 0, n = (int)columns_.size(); c < n; ++c) {
+    switch (sqlite3_column_type(stmt_, c)) {
+      case SQLITE_TEXT:
+        if (sqlite3_column_text16(stmt_, c) == nullptr) return SQLITE_NOMEM;
+        break;
+      case SQLITE_BLOB:
+        if (sqlite3_column_blob(stmt_, c) == nullptr && sqlite3_column_bytes(stmt_, c) > 0)
+          return SQLITE_NOMEM;
+        break;
+      default:
+        break;
+    }
+  }
+  return SQLITE_ROW;
+}
+
 HRESULT SqliteCursor::Next(ProviderError& err) {
   int rc;
   if (prefetched_ >= 0) {
@@ -516,6 +578,11 @@ HRESULT SqliteCursor::Next(ProviderError& err) {
     prefetched_ = -1;
   } else {
     rc = sqlite3_step(stmt_);
+  }
+  if (rc == SQLITE_ROW) rc = Fetched();
+  if (rc == SQLITE_NOMEM) {
+    err = MakeError(nullptr, rc);
+    return err.hr;
   }
   if (rc == SQLITE_ROW) return S_OK;
   if (rc == SQLITE_DONE) return S_FALSE;
@@ -567,10 +634,18 @@ HRESULT SqliteProvider::Open(const ConnectionString& cs, const ProviderLogin&, c
     sqlite3_close_v2(db);
     return err.hr;
   }
+  // The schema queries need these functions: a connection without them fails to open.
   const char* names[] = {"kp_ado_type", "kp_ado_size", "kp_ado_precision", "kp_ado_scale", "kp_ado_flags"};
-  for (int i = 0; i < 5; ++i)
-    sqlite3_create_function(db, names[i], -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, (void*)(intptr_t)i,
-                            SqlAdoMeta, nullptr, nullptr);
+  for (int i = 0; i < 5 && rc == SQLITE_OK; ++i)
+    rc = sqlite3_create_function(db, names[i], -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, (void*)(intptr_t)i,
+                                 SqlAdoMeta, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    err = MakeError(db, rc);
+    err.sqlState = u"08001";
+    err.hr = E_FAIL;
+    sqlite3_close_v2(db);
+    return err.hr;
+  }
   auto s = std::make_unique<SqliteSession>(db, path);
   s->SetCommandTimeout(timeoutSeconds);
   session = std::move(s);
