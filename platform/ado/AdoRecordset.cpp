@@ -423,7 +423,7 @@ HRESULT AdoRecordset::FetchServerRow(bool counted) {
     serverHasRow_ = false;
     return conn_->RaiseProvider(err);
   }
-  chunkField_ = -1;
+  EndChunkSequence();
   if (hr == S_FALSE) {
     serverHasRow_ = false;
     if (serverRowNumber_ == 0) serverRowNumber_ = 0;
@@ -562,6 +562,7 @@ HRESULT AdoRecordset::raw_Close() {
 // ---- Views and positions ---------------------------------------------------------------------
 
 void AdoRecordset::ResetView() {
+  EndChunkSequence();  // a new view: the cursor goes to its first row
   view_.clear();
   if (rows_)
     for (size_t r = 0; r < rows_->RowCount(); ++r)
@@ -664,7 +665,7 @@ HRESULT AdoRecordset::BeforeMove() {
     hr = raw_Update(MissingArg(), MissingArg());  // moving away saves the pending edit, as ADO does
     if (FAILED(hr)) return hr;
   }
-  chunkField_ = -1;
+  EndChunkSequence();
   return conn_ ? conn_->FaultTick() : S_OK;
 }
 
@@ -897,7 +898,7 @@ HRESULT AdoRecordset::GetFieldValue(int f, VARIANT* out) {
   VariantInit(out);
   HRESULT hr = CheckCurrent();
   if (FAILED(hr)) return hr;
-  if (f != chunkField_) chunkField_ = -1;
+  if (f != chunkField_) EndChunkSequence();
   return ValueConversion::CellToVariant(FieldColumn(f), CurrentCells()[fieldMap_[f]], out);
 }
 
@@ -978,6 +979,12 @@ void AdoRecordset::ClearEdit() {
   edit_.clear();
   changed_.clear();
   editArena_.reset();
+  EndChunkSequence();  // the row was saved, cancelled or left
+}
+
+void AdoRecordset::EndChunkSequence() {
+  chunkField_ = -1;
+  chunkOffset_ = 0;
   appending_ = false;
 }
 
@@ -991,7 +998,7 @@ HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   if (FAILED(hr)) return AdoFail(hr == DISP_E_TYPEMISMATCH ? AdoErr(adErrDataConversion) : hr, kSrcRecordset);
   edit_[fieldMap_[f]] = cell;
   changed_[fieldMap_[f]] = true;
-  chunkField_ = -1;
+  EndChunkSequence();
   return S_OK;
 }
 
@@ -1003,10 +1010,9 @@ HRESULT AdoRecordset::FieldGetChunk(int f, LONG length, VARIANT* out) {
   const ColumnInfo& col = FieldColumn(f);
   if (!(col.attributes & adFldLong)) return Fail(adErrFeatureNotAvailable);
   if (length < 0) return Fail(adErrInvalidArgument);
-  if (chunkField_ != f || appending_) {
+  if (chunkField_ != f || appending_) {  // a new sequence
+    EndChunkSequence();
     chunkField_ = f;
-    chunkOffset_ = 0;
-    appending_ = false;
   }
   VARIANT whole;
   hr = ValueConversion::CellToVariant(col, CurrentCells()[fieldMap_[f]], &whole);
@@ -1128,7 +1134,7 @@ HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
   edit_.assign(columns_->size(), Cell());
   changed_.assign(columns_->size(), false);
   editMode_ = adEditAdd;
-  chunkField_ = -1;
+  EndChunkSequence();
   if (!Missing(fieldList)) return raw_Update(fieldList, values);
   return S_OK;
 }
@@ -1274,7 +1280,7 @@ HRESULT AdoRecordset::raw_CancelUpdate() {
   if (FAILED(hr)) return hr;
   if (editMode_ == adEditAdd) pos_ = addReturnPos_;
   ClearEdit();
-  chunkField_ = -1;
+  EndChunkSequence();
   return S_OK;
 }
 
@@ -1675,6 +1681,7 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
   PersistXml::Clear(prows);
   if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
   pos_ = 0;
+  EndChunkSequence();
   return S_OK;
 }
 
