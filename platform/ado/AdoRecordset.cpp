@@ -1432,7 +1432,13 @@ HRESULT AdoRecordset::get_Sort(BSTR* p) {
 HRESULT AdoRecordset::put_Sort(BSTR v) {
   std::u16string text(Trim(BstrView(v)));
   if (text.empty()) {
-    // Setting "" always succeeds; an open client cursor returns to the original order.
+    // Setting "" succeeds whatever the sort was; an open client cursor returns to the original
+    // order, on its first row. A pending edit is saved first, as a move saves it; if that fails,
+    // so does this (nothing else is done: no fault-switch tick, no fetch).
+    if (open_ && client() && (editMode_ == adEditAdd || editMode_ == adEditInProgress)) {
+      HRESULT hr = raw_Update(MissingArg(), MissingArg());
+      if (FAILED(hr)) return hr;
+    }
     sort_.clear();
     if (open_ && client()) return ApplyView();
     return S_OK;
@@ -1652,6 +1658,11 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
   const VARIANT& d = Deref(destination);
   if (d.vt != VT_BSTR) return Fail(adErrInvalidArgument);
   if (!client()) return Fail(adErrFeatureNotAvailable);
+  if (editMode_ == adEditAdd || editMode_ == adEditInProgress) {
+    // Save ends on the first row: a pending edit is saved first, as a move saves it.
+    hr = raw_Update(MissingArg(), MissingArg());
+    if (FAILED(hr)) return hr;
+  }
   std::vector<PersistColumn> cols;
   for (int f = 0; f < FieldCount(); ++f) {
     const ColumnInfo& c = FieldColumn(f);

@@ -366,6 +366,42 @@ TEST_P(AdoTest, UpdateViolatingConstraintLosesNothing) {
   rs->Update();
 }
 
+// Removing the sort (Sort = "") and Save put the cursor on the first row; like any move away
+// from a record with a pending edit, they save the edit to its own record first. When that
+// save fails, the call fails and the edit, the record and the order stay as they were.
+TEST_P(AdoTest, SortRemovalAndSaveSavePendingEditToItsOwnRow) {
+  const std::string xml = dir_ + "/pending.xml";
+  const std::pair<const char*, std::function<void(const _RecordsetPtr&)>> steps[] = {
+      {"Sort removed", [](const _RecordsetPtr& rs) { rs->PutSort(_bstr_t("")); }},
+      {"Save", [&](const _RecordsetPtr& rs) { rs->Save(_variant_t(_bstr_t(U(xml.c_str()).c_str())), adPersistXML); }},
+  };
+  Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, code VARCHAR(5) NOT NULL UNIQUE)");
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.first);
+    Exec(u"DELETE FROM t; INSERT INTO t VALUES (1, 'a'); INSERT INTO t VALUES (2, 'b')");
+    _RecordsetPtr rs = OpenClient(u"SELECT * FROM t ORDER BY id");
+    rs->MoveNext();
+    rs->GetFields()->GetItem("code")->PutValue(_variant_t(_bstr_t("B")));
+    EXPECT_EQ(Hr([&] { step.second(rs); }), S_OK);
+    EXPECT_EQ(rs->GetEditMode(), adEditNone);
+    EXPECT_EQ((long)Val(rs, "id"), 1);
+    _RecordsetPtr check = OpenClient(u"SELECT code FROM t ORDER BY id", adLockReadOnly);
+    EXPECT_EQ(Utf8(_bstr_t(Val(check, "code"))), "a");
+    check->MoveNext();
+    EXPECT_EQ(Utf8(_bstr_t(Val(check, "code"))), "B");
+    // An edit that cannot be saved (a duplicate code) stops the step and is kept.
+    rs->MoveLast();
+    rs->GetFields()->GetItem("code")->PutValue(_variant_t(_bstr_t("a")));
+    EXPECT_NE(Hr([&] { step.second(rs); }), S_OK);
+    EXPECT_EQ(rs->GetEditMode(), adEditInProgress);
+    EXPECT_EQ(Utf8(_bstr_t(Val(rs, "code"))), "a");
+    rs->CancelUpdate();
+    EXPECT_EQ((long)Val(rs, "id"), 2);
+    EXPECT_EQ(Utf8(_bstr_t(Val(rs, "code"))), "B");
+    std::remove(xml.c_str());
+  }
+}
+
 // AddNew/Update inserts (the new row stays current; MoveNext then gives EOF), Delete removes
 // the row in the database, reading the deleted row is 3021, and Update after Delete does nothing.
 TEST_P(AdoTest, AddNewAndDeleteReachTheDatabase) {
