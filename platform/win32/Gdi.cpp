@@ -192,9 +192,11 @@ HBITMAP MakeBitmap(const BITMAPINFOHEADER* pbmih, DWORD flInit, const void* pjBi
       return nullptr;
     }
     const WORD bpp = src.header.biBitCount;
-    std::vector<RGBQUAD> colors(bpp <= 8 ? (src.header.biClrUsed != 0 ? src.header.biClrUsed : (1u << bpp)) : 0);
+    std::vector<RGBQUAD> colors(bpp <= 8 ? (src.header.biClrUsed != 0 ? src.header.biClrUsed : (1u << bpp))
+                                         : 0);
     if (!colors.empty())
-      memcpy(colors.data(), reinterpret_cast<const BYTE*>(pbmi) + src.header.biSize, colors.size() * sizeof(RGBQUAD));
+      memcpy(colors.data(), reinterpret_cast<const BYTE*>(pbmi) + src.header.biSize,
+             colors.size() * sizeof(RGBQUAD));
     bitmap->bgra.assign(bytes, 0);
     DecodeDib(src, colors, static_cast<const BYTE*>(pjBits), size.width, size.rows, bitmap->bgra);
   } else {

@@ -373,7 +373,8 @@ TEST_P(AdoTest, SortRemovalAndSaveSavePendingEditToItsOwnRow) {
   const std::string xml = dir_ + "/pending.xml";
   const std::pair<const char*, std::function<void(const _RecordsetPtr&)>> steps[] = {
       {"Sort removed", [](const _RecordsetPtr& rs) { rs->PutSort(_bstr_t("")); }},
-      {"Save", [&](const _RecordsetPtr& rs) { rs->Save(_variant_t(_bstr_t(U(xml.c_str()).c_str())), adPersistXML); }},
+      {"Save",
+       [&](const _RecordsetPtr& rs) { rs->Save(_variant_t(_bstr_t(U(xml.c_str()).c_str())), adPersistXML); }},
   };
   Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, code VARCHAR(5) NOT NULL UNIQUE)");
   for (const auto& step : steps) {
@@ -509,7 +510,9 @@ TEST_P(AdoTest, GetChunkStartsOverAfterTheRecordOrValueChanges) {
   };
   const std::string xml = dir_ + "/chunk.xml";
   auto field = [](const _RecordsetPtr& rs, const char* name) { return rs->GetFields()->GetItem(name); };
-  auto text = [](const _variant_t& v) { return v.vt == VT_BSTR ? Utf8(_bstr_t(v)) : "(vt " + std::to_string(v.vt) + ")"; };
+  auto text = [](const _variant_t& v) {
+    return v.vt == VT_BSTR ? Utf8(_bstr_t(v)) : "(vt " + std::to_string(v.vt) + ")";
+  };
   const Case cases[] = {
       {"MoveFirst", [](const _RecordsetPtr& rs) { rs->MoveFirst(); }, "abc"},
       {"MoveNext and MovePrevious",
@@ -518,31 +521,34 @@ TEST_P(AdoTest, GetChunkStartsOverAfterTheRecordOrValueChanges) {
          rs->MovePrevious();
        },
        "abc"},
-      {"Bookmark of the same record", [](const _RecordsetPtr& rs) { rs->PutBookmark(rs->GetBookmark()); }, "abc"},
+      {"Bookmark of the same record", [](const _RecordsetPtr& rs) { rs->PutBookmark(rs->GetBookmark()); },
+       "abc"},
       {"Requery", [](const _RecordsetPtr& rs) { rs->Requery(adOptionUnspecified); }, "abc"},
       {"Filter", [](const _RecordsetPtr& rs) { rs->PutFilter(_variant_t(_bstr_t("id = 1"))); }, "abc"},
       {"Sort", [](const _RecordsetPtr& rs) { rs->PutSort(_bstr_t("id")); }, "abc"},
       {"Sort removed", [](const _RecordsetPtr& rs) { rs->PutSort(_bstr_t("")); }, "abc"},
-      {"Save", [&](const _RecordsetPtr& rs) { rs->Save(_variant_t(_bstr_t(U(xml.c_str()).c_str())), adPersistXML); },
+      {"Save",
+       [&](const _RecordsetPtr& rs) { rs->Save(_variant_t(_bstr_t(U(xml.c_str()).c_str())), adPersistXML); },
        "abc"},
       {"another field's value read", [&](const _RecordsetPtr& rs) { field(rs, "other")->GetValue(); }, "abc"},
-      {"another field's chunk read", [&](const _RecordsetPtr& rs) { field(rs, "other")->GetChunk(1); }, "abc"},
+      {"another field's chunk read", [&](const _RecordsetPtr& rs) { field(rs, "other")->GetChunk(1); },
+       "abc"},
       {"another field written and Update",
        [&](const _RecordsetPtr& rs) {
          field(rs, "other")->PutValue(_variant_t(_bstr_t("changed")));
          rs->Update();
        },
        "abc"},
-      {"Value set", [&](const _RecordsetPtr& rs) { field(rs, "memo")->PutValue(_variant_t(_bstr_t("123456"))); },
-       "123"},
+      {"Value set",
+       [&](const _RecordsetPtr& rs) { field(rs, "memo")->PutValue(_variant_t(_bstr_t("123456"))); }, "123"},
       {"Value set and CancelUpdate",
        [&](const _RecordsetPtr& rs) {
          field(rs, "memo")->PutValue(_variant_t(_bstr_t("123456")));
          rs->CancelUpdate();
        },
        "abc"},
-      {"AppendChunk", [&](const _RecordsetPtr& rs) { field(rs, "memo")->AppendChunk(_variant_t(_bstr_t("1234"))); },
-       "123"},
+      {"AppendChunk",
+       [&](const _RecordsetPtr& rs) { field(rs, "memo")->AppendChunk(_variant_t(_bstr_t("1234"))); }, "123"},
       {"AppendChunk and Update",
        [&](const _RecordsetPtr& rs) {
          field(rs, "memo")->AppendChunk(_variant_t(_bstr_t("1234")));
@@ -560,7 +566,9 @@ TEST_P(AdoTest, GetChunkStartsOverAfterTheRecordOrValueChanges) {
   Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, memo TEXT, other TEXT)");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Exec(u"DELETE FROM t; INSERT INTO t VALUES (1, 'abcdef', 'uvwxyz'); INSERT INTO t VALUES (2, 'ghijkl', 'rst')");
+    Exec(
+        u"DELETE FROM t; INSERT INTO t VALUES (1, 'abcdef', 'uvwxyz'); INSERT INTO t VALUES (2, 'ghijkl', "
+        u"'rst')");
     _RecordsetPtr rs = OpenClient(u"SELECT * FROM t ORDER BY id");
     ASSERT_EQ(text(field(rs, "memo")->GetChunk(3)), "abc");
     try {

@@ -178,24 +178,23 @@ void Keep(BITMAPINFOHEADER&) {}
 const HostileCase kHostile[] = {
     {"size header height -2^31", [](BITMAPINFOHEADER& h) { h.biHeight = INT32_MIN; }, Keep, 0, DIB_RGB_COLORS,
      ERROR_INVALID_PARAMETER},
-    {"source height -2^31", Keep, [](BITMAPINFOHEADER& h) { h.biHeight = INT32_MIN; }, CBM_INIT, DIB_RGB_COLORS,
+    {"source height -2^31", Keep, [](BITMAPINFOHEADER& h) { h.biHeight = INT32_MIN; }, CBM_INIT,
+     DIB_RGB_COLORS, ERROR_INVALID_PARAMETER},
+    {"negative width", [](BITMAPINFOHEADER& h) { h.biWidth = -2; }, Keep, 0, DIB_RGB_COLORS,
      ERROR_INVALID_PARAMETER},
-    {"negative width", [](BITMAPINFOHEADER& h) { h.biWidth = -2; }, Keep, 0, DIB_RGB_COLORS, ERROR_INVALID_PARAMETER},
     {"2^31-1 square",
      [](BITMAPINFOHEADER& h) {
        h.biWidth = INT32_MAX;
        h.biHeight = INT32_MAX;
      },
      Keep, 0, DIB_RGB_COLORS, ERROR_NOT_ENOUGH_MEMORY},
-    {"2^30 square source",
-     Keep,
+    {"2^30 square source", Keep,
      [](BITMAPINFOHEADER& h) {
        h.biWidth = 1 << 30;
        h.biHeight = -(1 << 30);
      },
      CBM_INIT, DIB_RGB_COLORS, ERROR_NOT_ENOUGH_MEMORY},
-    {"2^31-1 wide source row of 32 bits",
-     Keep,
+    {"2^31-1 wide source row of 32 bits", Keep,
      [](BITMAPINFOHEADER& h) {
        h.biWidth = INT32_MAX;
        h.biHeight = INT32_MAX;
@@ -301,7 +300,8 @@ TEST(Gdi, SizeHeaderAndSourceOfDifferentSizes) {
   const BYTE bits[3][4] = {{3, 3, 3, 3}, {2, 2, 2, 2}, {1, 0, 2, 3}};  // the top row last
   BITMAPINFOHEADER smaller{sizeof(BITMAPINFOHEADER), 2, -1, 1, 8, BI_RGB, 0, 0, 0, 0, 0};
   HDC dc = GetDC(nullptr);
-  HBITMAP h = CreateDIBitmap(dc, &smaller, CBM_INIT, bits, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  HBITMAP h =
+      CreateDIBitmap(dc, &smaller, CBM_INIT, bits, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
   ASSERT_NE(h, nullptr);
   LONG width = 0, height = 0;
   std::vector<BYTE> px;
@@ -316,7 +316,8 @@ TEST(Gdi, SizeHeaderAndSourceOfDifferentSizes) {
   ASSERT_NE(h, nullptr);
   ASSERT_TRUE(kp::GetBitmapPixels(h, &width, &height, &px));
   EXPECT_EQ(width, 5);
-  EXPECT_EQ(px, (std::vector<BYTE>{30, 0, 0, 0xFF, 30, 0, 0, 0xFF, 30, 0, 0, 0xFF, 30, 0, 0, 0xFF, 0, 0, 0, 0}));
+  EXPECT_EQ(px,
+            (std::vector<BYTE>{30, 0, 0, 0xFF, 30, 0, 0, 0xFF, 30, 0, 0, 0xFF, 30, 0, 0, 0xFF, 0, 0, 0, 0}));
   DeleteObject(h);
   ReleaseDC(nullptr, dc);
 }
