@@ -435,7 +435,7 @@ HRESULT AdoRecordset::FetchServerRow(bool counted) {
     serverHasRow_ = false;
     return conn_->RaiseProvider(err);
   }
-  chunkField_ = -1;
+  EndChunkSequence();
   if (hr == S_FALSE) {
     serverHasRow_ = false;
     if (serverRowNumber_ == 0) serverRowNumber_ = 0;
@@ -574,6 +574,7 @@ HRESULT AdoRecordset::raw_Close() {
 // ---- Views and positions ---------------------------------------------------------------------
 
 void AdoRecordset::ResetView() {
+  EndChunkSequence();  // a new view: the cursor goes to its first row
   view_.clear();
   if (rows_)
     for (size_t r = 0; r < rows_->RowCount(); ++r)
@@ -676,7 +677,7 @@ HRESULT AdoRecordset::BeforeMove() {
     hr = raw_Update(MissingArg(), MissingArg());  // moving away saves the pending edit, as ADO does
     if (FAILED(hr)) return hr;
   }
-  chunkField_ = -1;
+  EndChunkSequence();
   return conn_ ? conn_->FaultTick() : S_OK;
 }
 
@@ -909,7 +910,7 @@ HRESULT AdoRecordset::GetFieldValue(int f, VARIANT* out) {
   VariantInit(out);
   HRESULT hr = CheckCurrent();
   if (FAILED(hr)) return hr;
-  if (f != chunkField_) chunkField_ = -1;
+  if (f != chunkField_) EndChunkSequence();
   return ValueConversion::CellToVariant(FieldColumn(f), CurrentCells()[fieldMap_[f]], out);
 }
 
@@ -990,6 +991,12 @@ void AdoRecordset::ClearEdit() {
   edit_.clear();
   changed_.clear();
   editArena_.reset();
+  EndChunkSequence();  // the row was saved, cancelled or left
+}
+
+void AdoRecordset::EndChunkSequence() {
+  chunkField_ = -1;
+  chunkOffset_ = 0;
   appending_ = false;
 }
 
@@ -1003,7 +1010,7 @@ HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   if (FAILED(hr)) return AdoFail(hr == DISP_E_TYPEMISMATCH ? AdoErr(adErrDataConversion) : hr, kSrcRecordset);
   edit_[fieldMap_[f]] = cell;
   changed_[fieldMap_[f]] = true;
-  chunkField_ = -1;
+  EndChunkSequence();
   return S_OK;
 }
 
@@ -1015,10 +1022,9 @@ HRESULT AdoRecordset::FieldGetChunk(int f, LONG length, VARIANT* out) {
   const ColumnInfo& col = FieldColumn(f);
   if (!(col.attributes & adFldLong)) return Fail(adErrFeatureNotAvailable);
   if (length < 0) return Fail(adErrInvalidArgument);
-  if (chunkField_ != f || appending_) {
+  if (chunkField_ != f || appending_) {  // a new sequence
+    EndChunkSequence();
     chunkField_ = f;
-    chunkOffset_ = 0;
-    appending_ = false;
   }
   VARIANT whole;
   hr = ValueConversion::CellToVariant(col, CurrentCells()[fieldMap_[f]], &whole);
@@ -1140,7 +1146,7 @@ HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
   edit_.assign(columns_->size(), Cell());
   changed_.assign(columns_->size(), false);
   editMode_ = adEditAdd;
-  chunkField_ = -1;
+  EndChunkSequence();
   if (!Missing(fieldList)) return raw_Update(fieldList, values);
   return S_OK;
 }
@@ -1286,7 +1292,7 @@ HRESULT AdoRecordset::raw_CancelUpdate() {
   if (FAILED(hr)) return hr;
   if (editMode_ == adEditAdd) pos_ = addReturnPos_;
   ClearEdit();
-  chunkField_ = -1;
+  EndChunkSequence();
   return S_OK;
 }
 
@@ -1438,7 +1444,13 @@ HRESULT AdoRecordset::get_Sort(BSTR* p) {
 HRESULT AdoRecordset::put_Sort(BSTR v) {
   std::u16string text(Trim(BstrView(v)));
   if (text.empty()) {
-    // Setting "" always succeeds; an open client cursor returns to the original order.
+    // Setting "" succeeds whatever the sort was; an open client cursor returns to the original
+    // order, on its first row. A pending edit is saved first, as a move saves it; if that fails,
+    // so does this (nothing else is done: no fault-switch tick, no fetch).
+    if (open_ && client() && (editMode_ == adEditAdd || editMode_ == adEditInProgress)) {
+      HRESULT hr = raw_Update(MissingArg(), MissingArg());
+      if (FAILED(hr)) return hr;
+    }
     sort_.clear();
     if (open_ && client()) return ApplyView();
     return S_OK;
@@ -1658,6 +1670,11 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
   const VARIANT& d = Deref(destination);
   if (d.vt != VT_BSTR) return Fail(adErrInvalidArgument);
   if (!client()) return Fail(adErrFeatureNotAvailable);
+  if (editMode_ == adEditAdd || editMode_ == adEditInProgress) {
+    // Save ends on the first row: a pending edit is saved first, as a move saves it.
+    hr = raw_Update(MissingArg(), MissingArg());
+    if (FAILED(hr)) return hr;
+  }
   std::vector<PersistColumn> cols;
   for (int f = 0; f < FieldCount(); ++f) {
     const ColumnInfo& c = FieldColumn(f);
@@ -1687,6 +1704,7 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
   PersistXml::Clear(prows);
   if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
   pos_ = 0;
+  EndChunkSequence();
   return S_OK;
 }
 

@@ -178,6 +178,9 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   HRESULT ApplyView();
   void PurgeDeleted(bool& currentWasDeleted);
   HRESULT BeforeMove();
+  // Ends a GetChunk/AppendChunk sequence: the next GetChunk reads from the start of the value and
+  // the next AppendChunk replaces it. Called wherever the current record or a field value changes.
+  void EndChunkSequence();
   HRESULT PositionFromBookmark(const VARIANT& bookmark, long& pos) const;
   HRESULT BeginEdit();
   HRESULT WriteEdit();
@@ -232,6 +235,8 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   std::vector<int> keyCols_;
   int rowidCol_ = -1;
 
+  // The field of the running chunk sequence (-1: none), where its next GetChunk starts, and
+  // whether the sequence is one of AppendChunk calls. Reset only through EndChunkSequence.
   int chunkField_ = -1;
   size_t chunkOffset_ = 0;
   bool appending_ = false;

@@ -80,8 +80,11 @@ KPAPI int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
 // Supported: BI_RGB sources of 1, 4, 8, 16 (5-5-5), 24 and 32 bits, bottom-up or top-down, with
 // DIB_RGB_COLORS colour tables (biClrUsed entries, or 2^bits when 0). Without CBM_INIT the
 // bitmap is black. Answers null and sets the last error to ERROR_INVALID_PARAMETER for a bad
-// header or data; a null hdc (a monochrome bitmap), DIB_PAL_COLORS and compressed sources are
-// not implemented: they are logged and answer null with ERROR_NOT_SUPPORTED.
+// header or data (a header size outside 40..124, width <= 0, height 0 or -2^31, a bit count or
+// compression wingdi.h does not name, more than 2^bits colours, an unknown iUsage), and to
+// ERROR_NOT_ENOUGH_MEMORY for a bitmap of more than 2^28 pixels; a null hdc (a monochrome
+// bitmap), DIB_PAL_COLORS and compressed sources are not implemented: they are logged and answer
+// null with ERROR_NOT_SUPPORTED.
 KPAPI HBITMAP WINAPI CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* pbmih, DWORD flInit, const void* pjBits,
                                     const BITMAPINFO* pbmi, UINT iUsage);
 // For a bitmap: with pv null answers sizeof(BITMAP); with c >= sizeof(BITMAP) fills a BITMAP and

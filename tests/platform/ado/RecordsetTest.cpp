@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "AdoTestSupport.h"
 
@@ -364,6 +366,43 @@ TEST_P(AdoTest, UpdateViolatingConstraintLosesNothing) {
   rs->Update();
 }
 
+// Removing the sort (Sort = "") and Save put the cursor on the first row; like any move away
+// from a record with a pending edit, they save the edit to its own record first. When that
+// save fails, the call fails and the edit, the record and the order stay as they were.
+TEST_P(AdoTest, SortRemovalAndSaveSavePendingEditToItsOwnRow) {
+  const std::string xml = dir_ + "/pending.xml";
+  const std::pair<const char*, std::function<void(const _RecordsetPtr&)>> steps[] = {
+      {"Sort removed", [](const _RecordsetPtr& rs) { rs->PutSort(_bstr_t("")); }},
+      {"Save",
+       [&](const _RecordsetPtr& rs) { rs->Save(_variant_t(_bstr_t(U(xml.c_str()).c_str())), adPersistXML); }},
+  };
+  Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, code VARCHAR(5) NOT NULL UNIQUE)");
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.first);
+    Exec(u"DELETE FROM t; INSERT INTO t VALUES (1, 'a'); INSERT INTO t VALUES (2, 'b')");
+    _RecordsetPtr rs = OpenClient(u"SELECT * FROM t ORDER BY id");
+    rs->MoveNext();
+    rs->GetFields()->GetItem("code")->PutValue(_variant_t(_bstr_t("B")));
+    EXPECT_EQ(Hr([&] { step.second(rs); }), S_OK);
+    EXPECT_EQ(rs->GetEditMode(), adEditNone);
+    EXPECT_EQ((long)Val(rs, "id"), 1);
+    _RecordsetPtr check = OpenClient(u"SELECT code FROM t ORDER BY id", adLockReadOnly);
+    EXPECT_EQ(Utf8(_bstr_t(Val(check, "code"))), "a");
+    check->MoveNext();
+    EXPECT_EQ(Utf8(_bstr_t(Val(check, "code"))), "B");
+    // An edit that cannot be saved (a duplicate code) stops the step and is kept.
+    rs->MoveLast();
+    rs->GetFields()->GetItem("code")->PutValue(_variant_t(_bstr_t("a")));
+    EXPECT_NE(Hr([&] { step.second(rs); }), S_OK);
+    EXPECT_EQ(rs->GetEditMode(), adEditInProgress);
+    EXPECT_EQ(Utf8(_bstr_t(Val(rs, "code"))), "a");
+    rs->CancelUpdate();
+    EXPECT_EQ((long)Val(rs, "id"), 2);
+    EXPECT_EQ(Utf8(_bstr_t(Val(rs, "code"))), "B");
+    std::remove(xml.c_str());
+  }
+}
+
 // AddNew/Update inserts (the new row stays current; MoveNext then gives EOF), Delete removes
 // the row in the database, reading the deleted row is 3021, and Update after Delete does nothing.
 TEST_P(AdoTest, AddNewAndDeleteReachTheDatabase) {
@@ -456,6 +495,116 @@ TEST_P(AdoTest, GetChunkAndAppendChunk) {
   rs->Update();
   EXPECT_EQ(Utf8(_bstr_t(Val(OpenClient(u"SELECT memo FROM t", adLockReadOnly), "memo"))), "1234");
   EXPECT_EQ(Hr([&] { rs->GetFields()->GetItem("id")->GetChunk(1); }), Ado(adErrFeatureNotAvailable));
+}
+
+// GetChunk reads a field in sequence only while nothing else happens to the record: moving to a
+// record (even the same one: MoveFirst, MovePrevious back, Bookmark, Requery, Filter, Sort, Save),
+// saving or cancelling the row (Update, CancelUpdate), setting the field's value (Value,
+// AppendChunk) or reading or writing another field ends the sequence, and the next GetChunk
+// starts from the first character again, of the value the field then holds.
+TEST_P(AdoTest, GetChunkStartsOverAfterTheRecordOrValueChanges) {
+  struct Case {
+    const char* what;
+    std::function<void(const _RecordsetPtr&)> act;
+    const char* next;  // what GetChunk(3) answers afterwards
+  };
+  const std::string xml = dir_ + "/chunk.xml";
+  auto field = [](const _RecordsetPtr& rs, const char* name) { return rs->GetFields()->GetItem(name); };
+  auto text = [](const _variant_t& v) {
+    return v.vt == VT_BSTR ? Utf8(_bstr_t(v)) : "(vt " + std::to_string(v.vt) + ")";
+  };
+  const Case cases[] = {
+      {"MoveFirst", [](const _RecordsetPtr& rs) { rs->MoveFirst(); }, "abc"},
+      {"MoveNext and MovePrevious",
+       [](const _RecordsetPtr& rs) {
+         rs->MoveNext();
+         rs->MovePrevious();
+       },
+       "abc"},
+      {"Bookmark of the same record", [](const _RecordsetPtr& rs) { rs->PutBookmark(rs->GetBookmark()); },
+       "abc"},
+      {"Requery", [](const _RecordsetPtr& rs) { rs->Requery(adOptionUnspecified); }, "abc"},
+      {"Filter", [](const _RecordsetPtr& rs) { rs->PutFilter(_variant_t(_bstr_t("id = 1"))); }, "abc"},
+      {"Sort", [](const _RecordsetPtr& rs) { rs->PutSort(_bstr_t("id")); }, "abc"},
+      {"Sort removed", [](const _RecordsetPtr& rs) { rs->PutSort(_bstr_t("")); }, "abc"},
+      {"Save",
+       [&](const _RecordsetPtr& rs) { rs->Save(_variant_t(_bstr_t(U(xml.c_str()).c_str())), adPersistXML); },
+       "abc"},
+      {"another field's value read", [&](const _RecordsetPtr& rs) { field(rs, "other")->GetValue(); }, "abc"},
+      {"another field's chunk read", [&](const _RecordsetPtr& rs) { field(rs, "other")->GetChunk(1); },
+       "abc"},
+      {"another field written and Update",
+       [&](const _RecordsetPtr& rs) {
+         field(rs, "other")->PutValue(_variant_t(_bstr_t("changed")));
+         rs->Update();
+       },
+       "abc"},
+      {"Value set",
+       [&](const _RecordsetPtr& rs) { field(rs, "memo")->PutValue(_variant_t(_bstr_t("123456"))); }, "123"},
+      {"Value set and CancelUpdate",
+       [&](const _RecordsetPtr& rs) {
+         field(rs, "memo")->PutValue(_variant_t(_bstr_t("123456")));
+         rs->CancelUpdate();
+       },
+       "abc"},
+      {"AppendChunk",
+       [&](const _RecordsetPtr& rs) { field(rs, "memo")->AppendChunk(_variant_t(_bstr_t("1234"))); }, "123"},
+      {"AppendChunk and Update",
+       [&](const _RecordsetPtr& rs) {
+         field(rs, "memo")->AppendChunk(_variant_t(_bstr_t("1234")));
+         rs->Update();
+       },
+       "123"},
+      {"AppendChunk, Update and Requery",
+       [&](const _RecordsetPtr& rs) {
+         field(rs, "memo")->AppendChunk(_variant_t(_bstr_t("1234")));
+         rs->Update();
+         rs->Requery(adOptionUnspecified);
+       },
+       "123"},
+  };
+  Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, memo TEXT, other TEXT)");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Exec(
+        u"DELETE FROM t; INSERT INTO t VALUES (1, 'abcdef', 'uvwxyz'); INSERT INTO t VALUES (2, 'ghijkl', "
+        u"'rst')");
+    _RecordsetPtr rs = OpenClient(u"SELECT * FROM t ORDER BY id");
+    ASSERT_EQ(text(field(rs, "memo")->GetChunk(3)), "abc");
+    try {
+      c.act(rs);
+    } catch (const _com_error& e) {
+      ADD_FAILURE() << "the step failed: 0x" << std::hex << e.Error();
+      continue;
+    }
+    EXPECT_EQ(text(field(rs, "memo")->GetChunk(3)), c.next);
+    // The sequence then goes on from there.
+    EXPECT_EQ(text(field(rs, "memo")->GetChunk(1)), c.next[0] == 'a' ? "d" : "4");
+  }
+  std::remove(xml.c_str());
+}
+
+// The same for bytes: a binary value written with AppendChunk and saved is read from its first
+// byte, not from where the earlier reads of the old value had stopped.
+TEST_P(AdoTest, GetChunkOfBytesStartsOverAfterAppendChunkAndUpdate) {
+  if (Quirks().sqliteOdbc) GTEST_SKIP() << "the SQLite driver's BLOB is a VARBINARY, not a long field";
+  Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, pic BLOB); INSERT INTO t VALUES (1, x'0102030405')");
+  _RecordsetPtr rs = OpenClient(u"SELECT * FROM t");
+  FieldPtr pic = rs->GetFields()->GetItem("pic");
+  _variant_t first = pic->GetChunk(3);
+  ASSERT_EQ(first.vt, VT_ARRAY | VT_UI1);
+  const BYTE fresh[4] = {0xA0, 0xA1, 0xA2, 0xA3};
+  _variant_t data;
+  data.vt = VT_ARRAY | VT_UI1;
+  data.parray = SafeArrayCreateVector(VT_UI1, 0, 4);
+  memcpy(data.parray->pvData, fresh, 4);
+  pic->AppendChunk(data);
+  rs->Update();
+  rs->Requery(adOptionUnspecified);
+  _variant_t again = rs->GetFields()->GetItem("pic")->GetChunk(3);
+  ASSERT_EQ(again.vt, VT_ARRAY | VT_UI1);
+  ASSERT_EQ(again.parray->rgsabound[0].cElements, 3u);
+  EXPECT_EQ(memcmp(again.parray->pvData, fresh, 3), 0);
 }
 
 // Save (adPersistXML) and reopening the file give the same columns and values.
