@@ -346,6 +346,26 @@ HRESULT AdoConnection::Run(std::u16string_view sql, const std::vector<Cell>& par
   return S_OK;
 }
 
+HRESULT AdoConnection::RunWrite(std::u16string_view sql, const std::vector<Cell>& params, LONG timeout, bool exact,
+                                LONG& affected) {
+  if (!IsOpen()) return AdoFail(AdoErr(adErrInvalidConnection), kSrcConnection);
+  if (linkDown_) return FaultTick();
+  const int level = transLevel_ + 1;
+  ProviderError err, ignored;
+  if (FAILED(session_->Begin(level, err))) return RaiseProvider(err);
+  std::unique_ptr<ProviderCursor> none;
+  HRESULT hr = Run(sql, params, timeout, none, affected);
+  if (FAILED(hr) || affected > 1 || (exact && affected != 1)) {
+    session_->Rollback(level, ignored);
+    return hr;
+  }
+  if (FAILED(session_->Commit(level, err))) {
+    session_->Rollback(level, ignored);
+    return RaiseProvider(err);
+  }
+  return S_OK;
+}
+
 HRESULT AdoConnection::RaiseProvider(const ProviderError& err) {
   std::vector<ErrorRecord> records;
   auto add = [&](const ProviderError& e) {

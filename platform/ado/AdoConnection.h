@@ -62,6 +62,12 @@ class AdoConnection final : public AdoObject<_Connection> {
   // Runs SQL on the session with the given timeout; a failure is raised (Errors + IErrorInfo).
   HRESULT Run(std::u16string_view sql, const std::vector<Cell>& params, LONG timeout,
               std::unique_ptr<ProviderCursor>& cursor, LONG& affected);
+  // Runs one write that must change `expected` rows at most (the write-back of an edit or a
+  // delete) in a transaction of its own, a savepoint within the caller's: when it changes more
+  // (a row located by its values that several rows share), or none where `exact`, it is rolled
+  // back and `affected` tells the caller what it would have done.
+  HRESULT RunWrite(std::u16string_view sql, const std::vector<Cell>& params, LONG timeout, bool exact,
+                   LONG& affected);
   // Fills Errors with the provider error, sets the thread's error object, answers err.hr.
   HRESULT RaiseProvider(const ProviderError& err);
   // Counts a fetch or a Move; answers a failure (raised) when the fault switch drops the link.

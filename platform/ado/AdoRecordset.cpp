@@ -1198,6 +1198,18 @@ HRESULT AdoRecordset::KeyWhere(size_t row, std::u16string& where, std::vector<Ce
   return where.empty() ? Fail(adErrFeatureNotAvailable) : S_OK;
 }
 
+// The cursor engine's answer when the row an edit or delete is written to cannot be told apart
+// from the others: none matches its key, or several share the values that locate it. The write
+// has been rolled back.
+HRESULT AdoRecordset::RowNotLocated() {
+  ProviderError e;
+  e.hr = E_FAIL;
+  e.sqlState = u"HY000";
+  e.source = u"Microsoft Cursor Engine";
+  e.description = u"Row cannot be located for updating. Some values may have been changed since it was last read.";
+  return conn_->RaiseProvider(e);
+}
+
 HRESULT AdoRecordset::WriteEdit() {
   std::vector<ColumnInfo>& cols = *columns_;
   if (!conn_) {
@@ -1247,19 +1259,13 @@ HRESULT AdoRecordset::WriteEdit() {
     if (FAILED(hr)) return hr;
     sql = u"UPDATE " + table + u" SET " + sets + u" WHERE " + where;
   }
-  std::unique_ptr<ProviderCursor> none;
   LONG affected = 0;
-  HRESULT hr = conn_->Run(sql, params, timeout_, none, affected);
+  HRESULT hr = editMode_ == adEditInProgress ? conn_->RunWrite(sql, params, timeout_, true, affected) : [&] {
+    std::unique_ptr<ProviderCursor> none;
+    return conn_->Run(sql, params, timeout_, none, affected);
+  }();
   if (FAILED(hr)) return hr;  // the pending edit stays; nothing changed here
-  if (editMode_ == adEditInProgress && affected != 1) {
-    ProviderError e;
-    e.hr = E_FAIL;
-    e.sqlState = u"HY000";
-    e.source = u"Microsoft Cursor Engine";
-    e.description =
-        u"Row cannot be located for updating. Some values may have been changed since it was last read.";
-    return conn_->RaiseProvider(e);
-  }
+  if (editMode_ == adEditInProgress && affected != 1) return RowNotLocated();
   size_t r;
   if (editMode_ == adEditAdd) {
     r = rows_->AppendRow();
@@ -1322,11 +1328,11 @@ HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
       std::vector<Cell> params;
       hr = KeyWhere((size_t)r, where, params);
       if (FAILED(hr)) return hr;
-      std::unique_ptr<ProviderCursor> none;
       LONG n = 0;
-      hr = conn_->Run(u"DELETE FROM " + conn_->Session()->QuoteIdentifier(table_) + u" WHERE " + where,
-                      params, timeout_, none, n);
+      hr = conn_->RunWrite(u"DELETE FROM " + conn_->Session()->QuoteIdentifier(table_) + u" WHERE " + where,
+                           params, timeout_, false, n);
       if (FAILED(hr)) return hr;
+      if (n > 1) return RowNotLocated();  // rolled back: the row's values are not its own
     }
     rows_->MarkDeleted((size_t)r);
     affected_.push_back((uint32_t)r);

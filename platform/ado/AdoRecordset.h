@@ -184,6 +184,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   HRESULT PositionFromBookmark(const VARIANT& bookmark, long& pos) const;
   HRESULT BeginEdit();
   HRESULT WriteEdit();
+  HRESULT RowNotLocated();
   HRESULT KeyWhere(size_t row, std::u16string& where, std::vector<Cell>& params);
   void ClearEdit();
   HRESULT RowVariants(size_t row, const std::vector<int>& fields, std::vector<VARIANT>& out);

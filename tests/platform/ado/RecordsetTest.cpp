@@ -403,6 +403,38 @@ TEST_P(AdoTest, SortRemovalAndSaveSavePendingEditToItsOwnRow) {
   }
 }
 
+// ADO's client cursor locates the row of an edit or delete by its key; a table without one is
+// keyed by every column's value (where the provider has no row id), and then two equal rows
+// cannot be told apart. Update and Delete of one of them fail with the cursor engine's "Row
+// cannot be located for updating" and change nothing: the other row is never written with it.
+// Providers with a row id (SQLite) change exactly the row asked for.
+TEST_P(AdoTest, EqualRowsWithoutAKeyAreNeverChangedTogether) {
+  Exec(u"CREATE TABLE twins (v VARCHAR(5), n INTEGER)");
+  Exec(u"INSERT INTO twins VALUES ('a', 1); INSERT INTO twins VALUES ('a', 1)");
+  auto count = [&](const char16_t* where) {
+    _RecordsetPtr check = OpenClient(std::u16string(u"SELECT COUNT(*) AS c FROM twins WHERE ") + where, adLockReadOnly);
+    return (long)Val(check, "c");
+  };
+  _RecordsetPtr rs = OpenClient(u"SELECT v, n FROM twins");
+  rs->GetFields()->GetItem("n")->PutValue(_variant_t(2L));
+  const HRESULT update = Hr([&] { rs->Update(); });
+  if (update == S_OK) {
+    EXPECT_EQ(count(u"n = 2"), 1);
+  } else {
+    EXPECT_EQ(update, E_FAIL);
+    EXPECT_EQ(count(u"n = 1"), 2);
+    rs->CancelUpdate();
+  }
+
+  Exec(u"UPDATE twins SET n = 1");
+  _RecordsetPtr del = OpenClient(u"SELECT v, n FROM twins");
+  const HRESULT deleted = Hr([&] { del->Delete(adAffectCurrent); });
+  EXPECT_EQ(count(u"n = 1"), deleted == S_OK ? 1 : 2);
+  if (deleted != S_OK) {
+    EXPECT_EQ(deleted, E_FAIL);
+  }
+}
+
 // AddNew/Update inserts (the new row stays current; MoveNext then gives EOF), Delete removes
 // the row in the database, reading the deleted row is 3021, and Update after Delete does nothing.
 TEST_P(AdoTest, AddNewAndDeleteReachTheDatabase) {
