@@ -223,12 +223,14 @@ TEST_F(ServerFault, ServerStoppedDuringAnUpdate) {
     {
       _ConnectionPtr watch = NewConnection();
       if (Open(watch, server.Odbc()) == S_OK) {
-        for (int i = 0; i < 600; ++i) {
-          if (Scalar(watch, u"SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND "
-                            u"query LIKE 'UPDATE item%'") > 0)
-            break;
-          std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        Hr([&] {
+          for (int i = 0; i < 600; ++i) {
+            if (Scalar(watch, u"SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND "
+                              u"query LIKE 'UPDATE item%'") > 0)
+              break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+        });
         watch->Close();
       }
     }
