@@ -151,26 +151,86 @@ class Concurrency : public ::testing::Test {
   void TearDown() override { CoUninitialize(); }
 };
 
-// Eight threads on one SQLite file in WAL mode; the provider's CommandTimeout is its busy timeout.
-TEST_F(Concurrency, SqliteFileNoUpdateLost) {
-  Watchdog dog(300);
+// Makes a SQLite file with the counter and the table to walk, in the given journal mode, and
+// answers its path.
+std::string MakeSqliteFile(const char* journal) {
   std::string path = TempDir() + "/counter.db";
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  std::string sql = "PRAGMA journal_mode=WAL; CREATE TABLE counter (id INTEGER PRIMARY KEY, n INTEGER NOT NULL);"
+  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  std::string sql = std::string("PRAGMA journal_mode=") + journal + "; CREATE TABLE counter (id INTEGER PRIMARY KEY, n INTEGER NOT NULL);"
                     "INSERT INTO counter VALUES (1, 0);"
                     "CREATE TABLE item (id INTEGER PRIMARY KEY, v TEXT);"
                     "WITH RECURSIVE g(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM g WHERE i < " +
                     std::to_string(kWalkRows) + ") INSERT INTO item SELECT i, 'row ' || i FROM g;";
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
   sqlite3_close(db);
+  return path;
+}
 
-  std::u16string cs = u"Provider=SQLite;Data Source=" + U(path.c_str());
+std::u16string SqliteString(const std::string& path) {
+  return u"Provider=SQLite;Data Source=" + U(path.c_str());
+}
+
+// Eight threads on one SQLite file in WAL mode; the provider's CommandTimeout is its busy timeout.
+TEST_F(Concurrency, SqliteFileNoUpdateLost) {
+  Watchdog dog(300);
+  std::u16string cs = SqliteString(MakeSqliteFile("WAL"));
   Tally tally;
   RunWorkers(cs, nullptr, tally);
   EXPECT_EQ(tally.committed.load(), kThreads * kIncrements);
   printf("%d increments committed after %d retries\n", tally.committed.load(), tally.retries.load());
   EXPECT_EQ(Counter(cs), tally.committed.load()) << tally.retries.load() << " retries";
+}
+
+// The same with SQLite's rollback journal, where a writer that commits locks out readers for a
+// moment: a Connection opening then waits for the lock (up to its ConnectionTimeout) instead of
+// failing at once.
+TEST_F(Concurrency, SqliteRollbackJournalNoUpdateLost) {
+  Watchdog dog(300);
+  std::u16string cs = SqliteString(MakeSqliteFile("DELETE"));
+  Tally tally;
+  RunWorkers(cs, nullptr, tally);
+  EXPECT_EQ(tally.committed.load(), kThreads * kIncrements);
+  printf("%d increments committed after %d retries\n", tally.committed.load(), tally.retries.load());
+  EXPECT_EQ(Counter(cs), tally.committed.load()) << tally.retries.load() << " retries";
+}
+
+// Connection.Open while another connection holds the file's exclusive lock: Open waits for the
+// lock as long as ConnectionTimeout allows (ADO: the time to wait while establishing a
+// connection), so it succeeds once the lock goes after 300 ms; with the lock kept past a
+// ConnectionTimeout of 1 s it fails with E_FAIL, 08001 and SQLite's SQLITE_BUSY (5) as NativeError.
+TEST_F(Concurrency, SqliteOpenWaitsForALockedFile) {
+  Watchdog dog(60);
+  std::string path = MakeSqliteFile("DELETE");
+  std::u16string cs = SqliteString(path);
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+  auto lock = [&] { ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK); };
+  auto unlock = [&] { sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr); };
+
+  lock();
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    unlock();
+  });
+  _ConnectionPtr conn;
+  conn.CreateInstance(__uuidof(Connection));
+  conn->PutConnectionTimeout(10);
+  HRESULT hr = Hr([&] { conn->Open(_bstr_t(cs.c_str()), _bstr_t(u""), _bstr_t(u""), -1); });
+  release.join();
+  EXPECT_EQ(hr, S_OK) << FirstState(conn);
+  if (hr == S_OK) conn->Close();
+
+  lock();
+  conn->PutConnectionTimeout(1);
+  hr = Hr([&] { conn->Open(_bstr_t(cs.c_str()), _bstr_t(u""), _bstr_t(u""), -1); });
+  unlock();
+  EXPECT_EQ(hr, E_FAIL);
+  ASSERT_EQ(conn->GetErrors()->GetCount(), 1);
+  EXPECT_EQ(FirstState(conn), "08001");
+  EXPECT_EQ(conn->GetErrors()->GetItem(_variant_t(0L))->GetNativeError(), SQLITE_BUSY);
+  EXPECT_EQ(conn->GetState(), adStateClosed);
+  sqlite3_close(holder);
 }
 
 // Eight threads on one PostgreSQL database; each session is REPEATABLE READ, so a concurrent
