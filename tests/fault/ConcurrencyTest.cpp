@@ -1,11 +1,12 @@
 // Many threads at once on one database: each thread enters a COM apartment of its own, opens its
-// own Connection to the same SQLite file (WAL journal) or the same PostgreSQL database, walks a
+// own Connection to the same SQLite file (WAL or rollback journal) or the same PostgreSQL database, walks a
 // table through a forward-only cursor and adds one to a counter row many times, each time in a
 // transaction: read the row through a client cursor, write n + 1 with Recordset.Update, commit.
 // A write that meets another writer (SQLite's busy or stale-snapshot, PostgreSQL's serialization
 // failure: E_FAIL with SQLSTATE 40001 as the providers report them) is rolled back and tried
 // again. At the end the counter equals the number of committed increments: no update is lost.
-// Built with ThreadSanitizer (preset tsan) the same run checks for data races.
+// Also: Connection.Open waits for a file another connection has locked. Built with
+// ThreadSanitizer (preset tsan) the same run checks for data races.
 #include <sqlite3.h>
 
 #include <atomic>
