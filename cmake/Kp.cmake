@@ -38,6 +38,8 @@ option(KP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" 
 # instrumentation and the sanitizers; the targets in fuzz/ link libFuzzer's driver. Other builds
 # link the same targets with a replay driver that runs the corpora as tests.
 option(KP_FUZZ "Build with libFuzzer instrumentation (clang)" OFF)
+# The tsan build: ThreadSanitizer, for the tests that run many threads at once (tests/fault).
+option(KP_TSAN "Build with ThreadSanitizer" OFF)
 
 add_compile_options(-Wall -Wextra)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
@@ -50,6 +52,10 @@ add_link_options(-Wl,--enable-new-dtags)
 if(KP_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(KP_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 if(KP_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer

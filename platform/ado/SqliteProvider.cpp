@@ -5,7 +5,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
 
 #include "AdoText.h"
@@ -623,6 +625,10 @@ HRESULT SqliteProvider::Open(const ConnectionString& cs, const ProviderLogin&, c
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc == SQLITE_OK && path != ":memory:") {
+    // Another connection may hold the file's lock for a moment (a writer committing): the read
+    // waits for it as long as ConnectionTimeout allows (0 waits without limit).
+    sqlite3_busy_timeout(db, timeoutSeconds > 0 ? (int)std::min<LONG>(timeoutSeconds, INT_MAX / 1000) * 1000
+                                                : INT_MAX);
     // Reading the schema proves the file is a database (sqlite3_open_v2 does not read it).
     rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
   }
