@@ -19,39 +19,16 @@
 
 #include "AdoTestSupport.h"
 #include "PgTestServer.h"
+#include "Watchdog.h"
 
 namespace kp::ado::test {
 namespace {
 
+using kp::fault::Watchdog;
+
 constexpr int kThreads = 8;
 constexpr int kIncrements = 20;
 constexpr int kWalkRows = 300;
-
-// Ends the process with a message when the scope is not left within the given time.
-class Watchdog {
- public:
-  explicit Watchdog(int seconds) : thread_([this, seconds] {
-      std::unique_lock<std::mutex> hold(lock_);
-      if (!wake_.wait_for(hold, std::chrono::seconds(seconds), [this] { return done_; })) {
-        fprintf(stderr, "watchdog: the test did not finish within %d s\n", seconds);
-        std::abort();
-      }
-    }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      done_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable wake_;
-  bool done_ = false;
-  std::thread thread_;
-};
 
 struct Tally {
   std::atomic<int> committed{0};

@@ -19,38 +19,15 @@
 #include "AdoTestSupport.h"
 #include "OdbcDrivers.h"
 #include "PgTestServer.h"
+#include "Watchdog.h"
 
 namespace kp::ado::test {
 namespace {
 
+using kp::fault::Watchdog;
+
 constexpr HRESULT kIntegrityViolation = (HRESULT)0x80040E2F;
 constexpr HRESULT kCanceled = (HRESULT)0x80040E4E;
-
-// Ends the process with a message when the scope is not left within the given time.
-class Watchdog {
- public:
-  explicit Watchdog(int seconds) : thread_([this, seconds] {
-      std::unique_lock<std::mutex> hold(lock_);
-      if (!wake_.wait_for(hold, std::chrono::seconds(seconds), [this] { return done_; })) {
-        fprintf(stderr, "watchdog: the test did not finish within %d s\n", seconds);
-        std::abort();
-      }
-    }) {}
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      done_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable wake_;
-  bool done_ = false;
-  std::thread thread_;
-};
 
 // A PostgreSQL server of the test's own that can be stopped and started again on the same port
 // over the same data (scripts/pg-server.sh makes and removes it; pg_ctl stops and restarts it).
