@@ -33,7 +33,7 @@ using ado2test::StartsWith;
 using ado2test::TraceCapture;
 
 // What a test image looks like; -1 fields take the value a well-formed file has.
-struct BmpSpec {
+struct BmpLayout {
   int bits = 24;
   int64_t width = 2;
   int64_t height = 2;
@@ -49,9 +49,9 @@ void Put32(std::vector<BYTE>& b, size_t at, uint32_t v) {
   for (int k = 0; k < 4; ++k) b[at + k] = static_cast<BYTE>(v >> (8 * k));
 }
 
-// A BMP file image as the spec says. Colour entry i is (B, G, R) = (i, 2i, 3i); pixel byte k
+// A BMP file image of the given layout. Colour entry i is (B, G, R) = (i, 2i, 3i); pixel byte k
 // is k * 7 + 1.
-std::vector<BYTE> Bmp(const BmpSpec& s) {
+std::vector<BYTE> Bmp(const BmpLayout& s) {
   int64_t entries = s.tableEntries;
   if (entries < 0) entries = s.bits <= 8 ? (s.clrUsed != 0 ? s.clrUsed : (1 << s.bits)) : s.clrUsed;
   const int64_t masks = (s.compression == BI_BITFIELDS && s.headerSize == 40) ? 3 : 0;
@@ -90,8 +90,8 @@ struct HostileImage {
 
 std::vector<HostileImage> HostileImages() {
   std::vector<HostileImage> out;
-  auto add = [&](const char* name, BmpSpec s) { out.push_back({name, Bmp(s)}); };
-  BmpSpec s;
+  auto add = [&](const char* name, BmpLayout s) { out.push_back({name, Bmp(s)}); };
+  BmpLayout s;
   // The colour table lies inside the data but behind the pixel offset: a reader that takes
   // the information block up to the offset reads the table past its end (1 KB for 8 bits).
   s = {};
@@ -136,16 +136,16 @@ std::vector<HostileImage> HostileImages() {
   s = {};
   s.headerSize = 12;  // the OS/2 core header is not read
   add("core-header.bmp", s);
-  std::vector<BYTE> b = Bmp(BmpSpec{});
+  std::vector<BYTE> b = Bmp(BmpLayout{});
   Put32(b, 14, 0xFFFFFFF0u);
   out.push_back({"header-size-huge.bmp", b});
-  b = Bmp(BmpSpec{});
+  b = Bmp(BmpLayout{});
   Put32(b, 10, static_cast<uint32_t>(b.size() + 1));
   out.push_back({"pixel-offset-past-end.bmp", b});
-  b = Bmp(BmpSpec{});
+  b = Bmp(BmpLayout{});
   Put32(b, 10, 0xFFFFFFFFu);
   out.push_back({"pixel-offset-huge.bmp", b});
-  b = Bmp(BmpSpec{});
+  b = Bmp(BmpLayout{});
   Put32(b, 10, 20);  // inside the information header
   out.push_back({"pixel-offset-inside-header.bmp", b});
   b.assign({'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0});
@@ -249,13 +249,13 @@ TEST_P(Chunk, AppendFromAFileAppendsAllOrNothing) {
 TEST_P(Chunk, WellFormedBitmapsOfEveryDepthAreDecoded) {
   struct Good {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     LONG width, height;
     int probe;       // a pixel of the top row
     BYTE probeBlue;  // its blue
   };
   std::vector<Good> goods;
-  BmpSpec s;
+  BmpLayout s;
   // Bottom-up rows of 4 bytes: the top row starts at pixel byte 4 (4 * 7 + 1 = 29 = index 29).
   s.bits = 8, s.width = 3, s.height = 2;
   goods.push_back({"8 bits, full table", s, 3, 2, 0, 29});
@@ -275,7 +275,7 @@ TEST_P(Chunk, WellFormedBitmapsOfEveryDepthAreDecoded) {
   s.bits = 32, s.width = 2, s.height = 2, s.clrUsed = 2;
   goods.push_back({"32 bits with a table", s, 2, 2, 0, 57});
   for (const Good& good : goods) {
-    Store(Bmp(good.spec));
+    Store(Bmp(good.layout));
     CADORecordset records(&db_);
     ASSERT_TRUE(records.Open("select * from blobs", 1));
     CBitmap bitmap;
@@ -291,7 +291,7 @@ TEST_P(Chunk, WellFormedBitmapsOfEveryDepthAreDecoded) {
 
 TEST_P(Chunk, HostileBitmapsAreRefusedAndTheBitmapIsKept) {
   // A bitmap held before a refused read stays held.
-  Store(Bmp(BmpSpec{}));
+  Store(Bmp(BmpLayout{}));
   CBitmap bitmap;
   {
     CADORecordset records(&db_);
@@ -359,7 +359,7 @@ TEST(ChunkBytes, RefusesWhatIsNotAOneDimensionalByteArray) {
 }
 
 TEST(BitmapCheck, FindsThePartsOfAWellFormedImage) {
-  BmpSpec s;
+  BmpLayout s;
   s.bits = 8, s.width = 5, s.height = -3, s.clrUsed = 7;
   std::vector<BYTE> bmp = Bmp(s);
   ado2::BitmapImage image;
@@ -390,7 +390,7 @@ TEST(BitmapCheck, RefusesEveryHostileImage) {
 // A 1-bit image packs 32 pixels in 4 bytes: rows that lie inside 8 MB of data would decode to
 // 256 MB. The decoded size is bounded (kMaxBitmapPixels) before anything is allocated.
 TEST(BitmapCheck, BoundsTheDecodedSize) {
-  BmpSpec s;
+  BmpLayout s;
   s.bits = 1, s.width = 8192, s.height = 8192, s.clrUsed = 2;
   std::vector<BYTE> bmp = Bmp(s);
   ado2::BitmapImage image;
