@@ -534,7 +534,9 @@ int TypeOf(const std::optional<std::string>& dtType, const std::optional<std::st
       {"boolean", 11}, {"dateTime", 7}, {"dateTime.tz", 7}, {"date", 133}, {"time", 134}, {"time.tz", 134},
       {"uuid", 72},    {"number", 131}, {"fixed.14.4", 6},  {"char", 130}};
   if (auto it = byDtType.find(dt); it != byDtType.end()) return it->second;
-  return 202;  // an unknown XML-Data type reads as text
+  // An unknown XML-Data type reads as text, fixed or long as the column says, so that saving the
+  // column again (as "string" with the same attributes) and reading it back gives the same type.
+  return fixed ? 130 : isLong ? 203 : 202;
 }
 
 HRESULT BadSource(std::u16string* description) {

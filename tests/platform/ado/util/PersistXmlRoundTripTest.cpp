@@ -489,4 +489,38 @@ TEST_F(PersistXmlRoundTrip, EveryTypeLoadsBackExactlyAtItsLimits) {
   }
 }
 
+// A column of an XML-Data type the reader does not know reads as text of the column's kind
+// (rs:fixedlength: adWChar, rs:long: adLongVarWChar, else adVarWChar), so that saving it and
+// reading it back keeps its type. Found by the persist_xml fuzz target (a fixed column of the
+// type "booint" came back adWChar after one trip).
+TEST(PersistXmlUnknownType, KeepsItsTypeThroughASaveAndALoad) {
+  const std::string dir = ::testing::TempDir();
+  const std::string source = dir + "/unknown-type.xml", saved = dir + "/unknown-type-saved.xml";
+  std::ofstream(source) << R"(<xml xmlns:s="uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882"
+     xmlns:dt="uuid:C2F41010-65B3-11d1-A29F-00AA00C14882" xmlns:rs="urn:schemas-microsoft-com:rowset"
+     xmlns:z="#RowsetSchema">
+<s:Schema id="RowsetSchema"><s:ElementType name="row" content="eltOnly">
+  <s:AttributeType name="f" rs:number="1"><s:datatype dt:type="booint" dt:maxLength="4" rs:fixedlength="true"/></s:AttributeType>
+  <s:AttributeType name="l" rs:number="2"><s:datatype dt:type="booint" rs:long="true"/></s:AttributeType>
+  <s:AttributeType name="v" rs:number="3"><s:datatype dt:type="booint"/></s:AttributeType>
+  <s:extends type="rs:rowbase"/>
+</s:ElementType></s:Schema>
+<rs:data><z:row f="abc" l="long" v="x"/></rs:data></xml>)";
+  std::vector<PersistColumn> columns, again;
+  std::vector<PersistRow> rows, rowsAgain;
+  ASSERT_EQ(PersistXml::Load(source, columns, rows, nullptr), S_OK);
+  ASSERT_EQ(columns.size(), 3u);
+  EXPECT_EQ(columns[0].type, 130);
+  EXPECT_EQ(columns[1].type, 203);
+  EXPECT_EQ(columns[2].type, 202);
+  ASSERT_EQ(PersistXml::Save(saved, columns, rows, true, nullptr), S_OK);
+  ASSERT_EQ(PersistXml::Load(saved, again, rowsAgain, nullptr), S_OK);
+  ASSERT_EQ(again.size(), 3u);
+  for (size_t c = 0; c < 3; ++c) EXPECT_EQ(again[c].type, columns[c].type) << Show(columns[c].name);
+  PersistXml::Clear(rows);
+  PersistXml::Clear(rowsAgain);
+  std::remove(source.c_str());
+  std::remove(saved.c_str());
+}
+
 }  // namespace
