@@ -70,10 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (auto& bound : bounds) bound = TakeBound(in);
 
   // The true byte size, to keep valid arrays small: sizes the platform must refuse (past 32 bits)
-  // are asked for, sizes it may grant but that would only cost time (over 64 MB) are not.
+  // are asked for, sizes it may grant but that would only cost time (over 1 MiB) are not.
   unsigned __int128 bytes = kElemSizes[type];
   for (const auto& bound : bounds) bytes *= bound.cElements;
-  if (bytes > (64u << 20) && bytes <= 0xFFFFFFFFu) return 0;
+  if (bytes > (1u << 20) && bytes <= 0xFFFFFFFFu) return 0;
   SAFEARRAY* array = dims == 1 && (in.Take<uint8_t>() & 1)
                          ? SafeArrayCreateVector(vt, bounds[0].lLbound, bounds[0].cElements)
                          : SafeArrayCreate(vt, dims, bounds.data());
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const SAFEARRAYBOUND redim = TakeBound(in);
   unsigned __int128 redimBytes = SafeArrayGetElemsize(array) * static_cast<unsigned __int128>(redim.cElements);
   for (UINT d = 0; d + 1 < dims; ++d) redimBytes *= bounds[d].cElements;
-  const bool redimAsked = redimBytes <= (64u << 20) || redimBytes > 0xFFFFFFFFu;
+  const bool redimAsked = redimBytes <= (1u << 20) || redimBytes > 0xFFFFFFFFu;
   LONG lowerBefore = 0, upperBefore = 0;
   FUZZ_CHECK(SafeArrayGetLBound(array, dims, &lowerBefore) == S_OK);
   FUZZ_CHECK(SafeArrayGetUBound(array, dims, &upperBefore) == S_OK);
