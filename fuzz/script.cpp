@@ -1,8 +1,9 @@
 // Script lines of the reference host's session engine, run against the stratum plug-in on the
 // sample section (examples/section.geojson, lexicon examples/isoDB.udl). Every input is a
 // script: a malformed one is refused with a reason before anything runs; a valid one runs to
-// its end (libFuzzer's -timeout catches a hang) with the plug-in's exceptions contained. The
-// map is loaded afresh for each input and the command state reset. Property: curves are deleted
+// its end (libFuzzer's -timeout catches a hang) with the plug-in's exceptions contained. Before
+// each input the command the last one left going is ended (launched afresh and cancelled) and
+// the map is loaded anew. Property: curves are deleted
 // only by runs that built a stratum, so no more curves are marked deleted than twice the number
 // of strata the script made.
 #include <unistd.h>
@@ -82,8 +83,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!error.empty());
     return 0;
   }
-  FUZZ_CHECK(host->session.LoadMap(host->map, &error));
+  // What the last input left going ends as a person would end it before opening another map:
+  // the gate opened, the command launched afresh and cancelled with Escape. Then the map is
+  // loaded anew, so each input is a session of its own on the same loaded plug-in.
+  std::string why;
+  host->session.SetGate(MapControl::GateMode::Open, 0);
   host->session.SetState(0, 0);
+  host->session.Launch("dsi", &why);
+  host->session.Key(0x1B, &why);
+  host->session.SetState(0, 0);
+  FUZZ_CHECK(host->session.LoadMap(host->map, &error));
   BatchRunner::RunLines(host->session, input);
   host->sink.str(std::string());
 
