@@ -23,6 +23,7 @@
 #include <oleauto.h>
 #include <sqlite3.h>
 #include <unistd.h>
+#include <winnls.h>
 
 #include <map>
 #include <string>
@@ -85,28 +86,7 @@ std::string Utf8(const _variant_t& value) {
   if (value.vt == VT_NULL) return "NULL";
   _variant_t text;
   if (FAILED(VariantChangeType(&text, &value, 0, VT_BSTR))) return "?";
-  std::string out;
-  const char16_t* p = reinterpret_cast<const char16_t*>(text.bstrVal);
-  for (size_t i = 0, n = SysStringLen(text.bstrVal); i < n; ++i) {
-    uint32_t cp = p[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n) cp = 0x10000 + ((cp - 0xD800) << 10) + (p[++i] - 0xDC00);
-    if (cp < 0x80) {
-      out += (char)cp;
-    } else if (cp < 0x800) {
-      out += (char)(0xC0 | (cp >> 6));
-      out += (char)(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += (char)(0xE0 | (cp >> 12));
-      out += (char)(0x80 | ((cp >> 6) & 0x3F));
-      out += (char)(0x80 | (cp & 0x3F));
-    } else {
-      out += (char)(0xF0 | (cp >> 18));
-      out += (char)(0x80 | ((cp >> 12) & 0x3F));
-      out += (char)(0x80 | ((cp >> 6) & 0x3F));
-      out += (char)(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
+  return kp::Narrow(reinterpret_cast<const char16_t*>(text.bstrVal), SysStringLen(text.bstrVal), CP_UTF8);
 }
 
 std::string Row(const _RecordsetPtr& rs) {
