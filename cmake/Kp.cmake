@@ -74,13 +74,69 @@ enable_testing()
 
 set(KP_PLATFORM_INCLUDE ${CMAKE_SOURCE_DIR}/platform/include)
 
-# kp_add_subdirectories(dir...): add each folder that has a CMakeLists.txt yet.
+# kp_add_subdirectories(dir...): add each folder; a folder without a CMakeLists.txt stops the
+# configure step, so no part of the tree drops out of the build unnoticed.
 function(kp_add_subdirectories)
   foreach(dir IN LISTS ARGN)
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}/${dir} has no CMakeLists.txt")
+    endif()
+    add_subdirectory(${dir})
+  endforeach()
+endfunction()
+
+# kp_require_targets(target...): stops the configure step unless every target named exists;
+# a folder states what it builds on instead of skipping its targets without a word.
+function(kp_require_targets)
+  foreach(target IN LISTS ARGN)
+    if(NOT TARGET ${target})
+      message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR} needs the target ${target}, which the build does not define")
     endif()
   endforeach()
+endfunction()
+
+# kp_check_every_source_built(dir...): every .cpp and .c file below the folders named must be a
+# source of some target (or be listed in KP_UNBUILT_SOURCES with the reason); a file that no
+# CMakeLists names stops the configure step. Called once, at the end of the top CMakeLists.
+function(kp_collect_sources dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  set(found)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+      continue()
+    endif()
+    get_target_property(sources ${target} SOURCES)
+    get_target_property(source_dir ${target} SOURCE_DIR)
+    foreach(source IN LISTS sources)
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} NORMALIZE)
+      list(APPEND found ${source})
+    endforeach()
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(subdir IN LISTS subdirs)
+    kp_collect_sources(${subdir} sub)
+    list(APPEND found ${sub})
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+function(kp_check_every_source_built)
+  kp_collect_sources(${CMAKE_SOURCE_DIR} built)
+  set(missing)
+  foreach(dir IN LISTS ARGN)
+    file(GLOB_RECURSE present ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.c)
+    foreach(source IN LISTS present)
+      file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
+      if(NOT source IN_LIST built AND NOT relative IN_LIST KP_UNBUILT_SOURCES)
+        list(APPEND missing ${relative})
+      endif()
+    endforeach()
+  endforeach()
+  if(missing)
+    list(JOIN missing "\n  " text)
+    message(FATAL_ERROR "Sources that no target builds:\n  ${text}")
+  endif()
 endfunction()
 
 # kp_gbk(target): narrow literals of this target reach users, so they are GBK bytes at run time.

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "kpcrt.h"
+#include "kp/kpcrt.h"
 
 #include "ADOChunk.h"
 #include "ADOCommand.h"

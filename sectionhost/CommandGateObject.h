@@ -2,7 +2,7 @@
 // keeps the gate closed; IsBlocked (4) is true for the one code the host blocked; PrepareLaunch (3) ends a
 // pick still in progress (the new command takes the input over) and counts the launch.
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 namespace sectionhost {
 

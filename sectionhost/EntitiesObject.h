@@ -2,7 +2,7 @@
 // code (2, 3 and 14 are the curve kinds, 27 a section stratum), 0 for an id the map does not have (so a
 // command drops it like any non-curve); Count (1).
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 namespace sectionhost {
 

@@ -3,7 +3,7 @@
 // the listed entities. An id list is a VT_BYREF|VT_I4 address and a count (count 0 with a null address reads
 // nothing).
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 namespace sectionhost {
 

@@ -2,7 +2,7 @@
 // address of the first of `count` contiguous 32-bit ids, then the count. Count 0 with a null
 // address is valid and reads nothing.
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 #include <string>
 #include <vector>

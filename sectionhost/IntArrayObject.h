@@ -4,7 +4,7 @@
 // elements (valid until the array next changes; null when it is empty). Indexes out of range
 // answer DISP_E_EXCEPTION carrying DISP_E_BADINDEX.
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 #include <vector>
 

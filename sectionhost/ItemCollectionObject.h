@@ -2,7 +2,7 @@
 // (anything that converts to a 32-bit integer) counting from 0 and answers a new item object; an index out of
 // range is DISP_E_BADINDEX. Count (1).
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 namespace sectionhost {
 

@@ -1,7 +1,7 @@
 // One item of the map's item collection: ItemScale (9, get) answers its scale as loaded from
 // the map file's "items".
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 namespace sectionhost {
 

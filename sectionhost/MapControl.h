@@ -16,7 +16,7 @@
 // DISP_E_BADINDEX for an entity id or item index that does not exist, E_INVALIDARG / E_POINTER
 // for a bad id list, E_UNEXPECTED when no map is loaded.
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 #include <windef.h>
 
 #include <functional>

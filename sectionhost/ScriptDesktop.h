@@ -10,7 +10,7 @@
 // `connect` clicks the dialog's button captioned "连接数据库" (else its first push button other
 // than OK and Cancel); `select` and `dblclick` act on the dialog's first list box.
 #pragma once
-#include <kpdesktop.h>
+#include <kp/kpdesktop.h>
 
 #include <set>
 #include <utility>

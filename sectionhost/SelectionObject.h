@@ -1,7 +1,7 @@
 // The map's selection (the map control's Selection, DISPID 3): Clear (10) empties it; Count (1) answers how
 // many entities are selected.
 #pragma once
-#include <kpdispatch.h>
+#include <kp/kpdispatch.h>
 
 namespace sectionhost {
 

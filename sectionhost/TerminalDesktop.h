@@ -12,7 +12,7 @@
 // erased and "[dialog] closed: OK" (or Cancel) follows; a message box leaves
 // "[message box] CAPTION: TEXT" and "[message box] answer: BUTTON".
 #pragma once
-#include <kpdesktop.h>
+#include <kp/kpdesktop.h>
 
 #include <memory>
 #include <vector>

@@ -11,7 +11,7 @@
 #include "ConnectionString.h"
 #include "DataLinkFile.h"
 #include "UtilErrors.h"
-#include "kpado.h"
+#include "kp/kpado.h"
 
 namespace kp::ado {
 namespace {

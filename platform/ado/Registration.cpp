@@ -1,7 +1,7 @@
 // Registers the ADO and JRO classes with the platform's class registry while kpado is loaded:
 // ADODB.Connection, ADODB.Recordset, ADODB.Command, ADODB.Parameter (with their ".6.0" versioned
 // ProgIDs) and JRO.JetEngine.
-#include <kpcom.h>
+#include <kp/kpcom.h>
 
 #include "AdoCommand.h"
 #include "AdoConnection.h"

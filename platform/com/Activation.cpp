@@ -13,7 +13,7 @@
 #include "ClassFactory.h"
 #include "ClassRegistry.h"
 #include "ComInternal.h"
-#include "kpcom.h"
+#include "kp/kpcom.h"
 
 namespace {
 

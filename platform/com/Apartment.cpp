@@ -7,11 +7,9 @@
 // S_FALSE; a call asking for the other model answers RPC_E_CHANGED_MODE and is not counted;
 // a non-null reserved pointer is E_INVALIDARG. CoUninitialize without a matching call does
 // nothing (Windows ignores it as well); the last one releases the thread's error object.
-#include <cstdarg>
-#include <cstdio>
 
 #include "ComInternal.h"
-#include "kpcom.h"
+#include "kp/kpcom.h"
 
 namespace {
 
@@ -69,16 +67,3 @@ void WINAPI OleUninitialize(void) {
 }
 
 }  // extern "C"
-
-namespace kp {
-
-void LogNotImplemented(const char* function, const char* format, ...) {
-  std::fprintf(stderr, "kpcom: %s is not implemented (", function);
-  va_list args;
-  va_start(args, format);
-  std::vfprintf(stderr, format, args);
-  va_end(args);
-  std::fprintf(stderr, ")\n");
-}
-
-}  // namespace kp

@@ -3,7 +3,7 @@
 #pragma once
 #include <atomic>
 
-#include "kpcom.h"
+#include "kp/kpcom.h"
 
 namespace kp::com {
 

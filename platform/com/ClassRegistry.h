@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "kpcom.h"
+#include "kp/kpcom.h"
 
 namespace kp::com {
 

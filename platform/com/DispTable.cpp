@@ -1,7 +1,7 @@
 // The table-driven IDispatch of kpdispatch.h: name lookup, the checks of Invoke in the order
 // Windows' standard dispatch makes them, argument coercion, the handler call and the transfer
 // of errors into EXCEPINFO. The rules are listed in kpdispatch.h.
-#include "kpdispatch.h"
+#include "kp/kpdispatch.h"
 
 #include <cstring>
 

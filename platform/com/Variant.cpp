@@ -10,7 +10,7 @@
 
 #include "ComInternal.h"
 #include "VarConvert.h"
-#include "kpcom.h"
+#include "kp/kpcom.h"
 
 namespace kp::com {
 namespace {

@@ -6,7 +6,7 @@
 // CObArray and CPtrArray own nothing: removing an element does not delete what it points to.
 #pragma once
 #include "afx.h"
-#include "kpafxarray.h"
+#include "kp/kpafxarray.h"
 
 #define KP_DECLARE_TYPED_ARRAY(class_name, TYPE, ARG_TYPE) \
   class KPAPI class_name : public CArray<TYPE, ARG_TYPE> { \

@@ -32,7 +32,7 @@
 // header directly.
 #pragma once
 #include "afx.h"
-#include "kpresource.h"
+#include "kp/kpresource.h"
 
 class CWinApp;
 class CWnd;

@@ -2,4 +2,4 @@
 // are not provided yet.
 #pragma once
 #include "afx.h"
-#include "kpafxarray.h"
+#include "kp/kpafxarray.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "guiddef.h"
-#include "kpplatform.h"
+#include "kp/kpplatform.h"
 
 #define WINAPI
 #define CALLBACK

@@ -11,7 +11,7 @@
 #pragma once
 #include "windef.h"
 #include "winerror.h"
-#include "kpresource.h"
+#include "kp/kpresource.h"
 #include "winnls.h"  // GetLastError / SetLastError
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);

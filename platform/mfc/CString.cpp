@@ -20,9 +20,7 @@
 #include "afxstate.h"
 #include "WindowsFormat.h"
 #include "winnls.h"
-#if KP_HAVE_KPCOM
 #include "oleauto.h"
-#endif
 
 namespace {
 
@@ -838,28 +836,18 @@ void AFX_CDECL CString::AppendFormat(LPCTSTR lpszFormat, ...) {
 // BSTR and resources
 
 BSTR CString::AllocSysString() const {
-#if KP_HAVE_KPCOM
   std::u16string wide = kp::Widen(m_pchData, (size_t)GetLength());
   BSTR bstr = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.data()), (UINT)wide.size());
   if (bstr == nullptr) AfxThrowMemoryException();
   return bstr;
-#else
-  TRACE("CString::AllocSysString(\"%s\"): not implemented without kpcom (E_NOTIMPL)\n", m_pchData);
-  return nullptr;
-#endif
 }
 
 BSTR CString::SetSysString(BSTR* pbstr) const {
   ASSERT(pbstr != nullptr);
-#if KP_HAVE_KPCOM
   std::u16string wide = kp::Widen(m_pchData, (size_t)GetLength());
   if (!SysReAllocStringLen(pbstr, reinterpret_cast<const OLECHAR*>(wide.data()), (UINT)wide.size()))
     AfxThrowMemoryException();
   return *pbstr;
-#else
-  TRACE("CString::SetSysString(%p): not implemented without kpcom (E_NOTIMPL)\n", (void*)pbstr);
-  return nullptr;
-#endif
 }
 
 BOOL CString::LoadString(UINT nID) {

@@ -1,7 +1,7 @@
 // The C run-time conversions of kpcrt.h: _gcvt and the _itoa family, with the results the
 // Microsoft run-time library gives. The choices made where its documentation is silent are
 // listed in kpcrt.h; tests/platform/win32/CrtTest.cpp checks each of them.
-#include "kpcrt.h"
+#include "kp/kpcrt.h"
 
 #include <cerrno>
 #include <cmath>

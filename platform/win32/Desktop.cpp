@@ -2,7 +2,7 @@
 // desktop before it shows anything; null means headless.
 #include <atomic>
 
-#include "kpdesktop.h"
+#include "kp/kpdesktop.h"
 
 namespace kp {
 namespace {

@@ -3,7 +3,7 @@
 // answers its default button; a modal dialog is told EndOfInput at once, so it closes as cancel.
 #include <cstdio>
 
-#include "kpdesktop.h"
+#include "kp/kpdesktop.h"
 #include "winnls.h"
 
 namespace kp {

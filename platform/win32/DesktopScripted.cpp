@@ -2,7 +2,7 @@
 // the platform showed (dialog captions, list rows after each change, results, message boxes,
 // cursor changes) for tests and batch runs. When the script runs out, a dialog gets EndOfInput
 // and a message box answers its default button, as the headless desktop does.
-#include "kpdesktop.h"
+#include "kp/kpdesktop.h"
 
 namespace kp {
 namespace {

@@ -1,16 +1,19 @@
-// Debug output (debugapi.h): OutputDebugStringA/W and the process-wide trace sink.
+// Debug output (debugapi.h): OutputDebugStringA/W, the process-wide trace sink, and the trace
+// of the not-implemented marker (kp/kpnotimpl.h).
 //
 // Windows hands the text to an attached debugger and drops it otherwise. Here the host (or a
 // test) installs a sink; without one, the text goes to stderr as UTF-8 when the environment
 // variable KP_TRACE is set (read on each call, so a test may set it late) and is dropped when it
 // is not. The sink is called under a lock, one text at a time, so a sink needs no locking of its
 // own and texts from several threads do not interleave; a sink must not install another sink.
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 
 #include "debugapi.h"
+#include "kp/kpnotimpl.h"
 #include "winnls.h"
 
 namespace {
@@ -43,6 +46,16 @@ TraceSink GetTraceSink(void** ctx) {
   std::lock_guard<std::mutex> lock(SinkMutex());
   if (ctx != nullptr) *ctx = g_sinkContext;
   return g_sink;
+}
+
+void LogNotImplemented(const char* function, const char* format, ...) {
+  char arguments[512];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(arguments, sizeof arguments, format, args);
+  va_end(args);
+  std::string text = std::string("kp: ") + function + " is not implemented (" + arguments + ")\n";
+  OutputDebugStringA(text.c_str());
 }
 
 }  // namespace kp

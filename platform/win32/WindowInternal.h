@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "kpdesktop.h"
+#include "kp/kpdesktop.h"
 #include "winnls.h"
 #include "winuser.h"
 

@@ -1,7 +1,7 @@
 // The module's resources: the stratum-name dialog, template 12000 (language Chinese, PRC). The
 // texts are stored as GBK, as the resource compiler stores them for code page 936.
 #include <windows.h>
-#include <kpresource.h>
+#include <kp/kpresource.h>
 #include <winuser.h>
 
 #include "resource.h"

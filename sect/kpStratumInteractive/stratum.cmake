@@ -2,9 +2,5 @@
 # vertical projection (stratum.cpp). Included from sect/CMakeLists.txt.
 add_library(kpstratum STATIC ${CMAKE_CURRENT_LIST_DIR}/stratum.cpp)
 target_include_directories(kpstratum PUBLIC ${CMAKE_SOURCE_DIR} ${KP_PLATFORM_INCLUDE})
-target_link_libraries(kpstratum PUBLIC zvtopo)
-if(TARGET kpmfc)
-  target_link_libraries(kpstratum PUBLIC kpmfc)
-  target_compile_definitions(kpstratum PUBLIC KP_STRATUM_HAS_CARRAY=1)
-endif()
+target_link_libraries(kpstratum PUBLIC zvtopo kpmfc)
 kp_gbk(kpstratum)

@@ -443,7 +443,6 @@ int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& node
   return std::all_of(result.begin(), result.end(), FiniteSample) ? 1 : 0;
 }
 
-#if defined(KP_STRATUM_HAS_CARRAY)
 namespace {
 
 std::vector<Point3D> ToVector(const CArray<Point3D, Point3D&>& points) {
@@ -481,4 +480,3 @@ int ProjectVertically(Point3D p, const CArray<Point3D, Point3D&>& line, double& 
                            distance, meet);
 }
 
-#endif

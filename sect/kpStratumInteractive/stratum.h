@@ -14,11 +14,8 @@
 
 #include "host/zvrecords.h"
 
-// The MFC array forms are declared when the platform's MFC library is part of the build
-// (stratum.cmake defines KP_STRATUM_HAS_CARRAY for every user of kpstratum then).
-#if defined(KP_STRATUM_HAS_CARRAY)
+// The module passes MFC growable arrays; the vector forms serve the tests and the fuzzer.
 #include <afxtempl.h>
-#endif
 
 // Builds the stratum's sample list from two curves given in either order: node points and
 // line points of the first curve, then of the second. Answers 1 with the list in `result`, or
@@ -45,13 +42,11 @@ int ProjectVertically(Point3D p, std::span<const Point3D> line, double& distance
 // is reproduced, in O(n log n).
 void SortSamplesByX(std::vector<StratumSample>& samples);
 
-#if defined(KP_STRATUM_HAS_CARRAY)
 // The module's form: MFC growable arrays, contents exchanged in place as above.
 int BuildStratumSamples(CArray<Point3D, Point3D&>& nodes1, CArray<Point3D, Point3D&>& nodes2,
                         CArray<Point3D, Point3D&>& line1, CArray<Point3D, Point3D&>& line2,
                         CArray<StratumSample, StratumSample&>& result);
 int ProjectVertically(Point3D p, const CArray<Point3D, Point3D&>& line, double& distance, Point3D& meet);
-#endif
 
 #if defined(KP_STRATUM_ENTITY)
 // Entity creation (stratumEntity.cpp, part of the module only).

@@ -15,7 +15,7 @@
 #include "ADODataBase.h"
 #include "ADORecordset.h"
 #include "Ado2TestSupport.h"
-#include "kpado.h"
+#include "kp/kpado.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "debugapi.h"
-#include "kpdesktop.h"
+#include "kp/kpdesktop.h"
 #include "objbase.h"
 
 namespace ado2test {

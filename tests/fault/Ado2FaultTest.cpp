@@ -18,7 +18,7 @@
 #include <afx.h>
 #include <debugapi.h>
 #include <gtest/gtest.h>
-#include <kpdesktop.h>
+#include <kp/kpdesktop.h>
 #include <objbase.h>
 #include <unistd.h>
 #include <winnls.h>

@@ -20,7 +20,7 @@
 // - the lexicon holds what it held.
 // Compiled with GBK narrow literals: desktop texts are GBK.
 #include <gtest/gtest.h>
-#include <kpdesktop.h>
+#include <kp/kpdesktop.h>
 #include <winnls.h>
 
 #include <afxwin.h>

@@ -11,7 +11,7 @@
 // with UpdateEntities and moves to step 1; fewer picks on.
 #include <afxdisp.h>
 #include <afxwin.h>
-#include <kpresource.h>
+#include <kp/kpresource.h>
 
 #include <cstring>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 // Conformance tests of ADODB.Connection: opening by connection string and .udl file, provider
 // selection, the documented defaults, transactions, Execute and OpenSchema.
-#include <kpado.h>
+#include <kp/kpado.h>
 #include <msjro.tlh>
 #include <sqlite3.h>
 #include <unistd.h>

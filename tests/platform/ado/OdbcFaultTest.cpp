@@ -3,7 +3,7 @@
 // server stopped between connect and query, the link dropped in the middle of a read (the fault switch), a
 // statement timing out, an unknown DSN (the driver manager's IM002), FreeTDS against a closed port, MDBTools
 // with a missing file, and a driver the driver manager does not list (in a process of its own).
-#include <kpado.h>
+#include <kp/kpado.h>
 #include <stdlib.h>
 
 #include <cstdio>

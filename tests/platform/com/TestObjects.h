@@ -4,8 +4,8 @@
 #include <string>
 
 #include "comdef.h"
-#include "kpcom.h"
-#include "kpdispatch.h"
+#include "kp/kpcom.h"
+#include "kp/kpdispatch.h"
 
 namespace kptest {
 

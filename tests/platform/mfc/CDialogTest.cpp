@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "afxwin.h"
-#include "kpdesktop.h"
+#include "kp/kpdesktop.h"
 
 namespace {
 

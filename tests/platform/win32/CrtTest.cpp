@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "kpcrt.h"
+#include "kp/kpcrt.h"
 
 namespace {
 

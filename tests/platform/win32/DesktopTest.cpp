@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "kpdesktop.h"
+#include "kp/kpdesktop.h"
 
 namespace {
 

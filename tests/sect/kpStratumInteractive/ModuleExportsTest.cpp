@@ -8,7 +8,7 @@
 #include <dlfcn.h>
 #include <elf.h>
 #include <gtest/gtest.h>
-#include <kpado.h>
+#include <kp/kpado.h>
 #include <objbase.h>
 
 #include <afxwin.h>

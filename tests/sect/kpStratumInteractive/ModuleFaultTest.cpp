@@ -5,7 +5,7 @@
 //
 // Compiled with GBK narrow literals, as the module's texts are; the transcript is UTF-8.
 #include <gtest/gtest.h>
-#include <kpdesktop.h>
+#include <kp/kpdesktop.h>
 #include <winnls.h>
 
 #include <afxwin.h>

@@ -6,8 +6,8 @@
 // A recording desktop (kp::ScriptedDesktop plus the dialog's controls and list rows read through
 // the window API) plays the person. Compiled with GBK narrow literals: desktop texts are GBK.
 #include <gtest/gtest.h>
-#include <kpdesktop.h>
-#include <kpresource.h>
+#include <kp/kpdesktop.h>
+#include <kp/kpresource.h>
 #include <winnls.h>
 
 #include <afxwin.h>

@@ -264,7 +264,6 @@ TEST(ProjectVertically, MeetsASegmentEndWithinTheTolerance) {
 
 }  // namespace
 
-#if defined(KP_STRATUM_HAS_CARRAY)
 namespace {
 
 void Fill(CArray<Point3D, Point3D&>& array, const Points& points) {
@@ -296,4 +295,3 @@ TEST(StratumSamples, MfcArrayFormExchangesInPlaceAndFillsTheResult) {
 }
 
 }  // namespace
-#endif

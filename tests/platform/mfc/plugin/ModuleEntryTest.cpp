@@ -12,7 +12,7 @@
 #include <afxwin.h>
 
 #include "../TraceCapture.h"
-#include "kpresource.h"
+#include "kp/kpresource.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // Every step writes "[plugin] ..." to the trace sink, where the test reads the order.
 #include <afxwin.h>
 
-#include "kpresource.h"
+#include "kp/kpresource.h"
 
 namespace {
 

@@ -48,7 +48,7 @@
 #include <string>
 #include <vector>
 
-#include "kpcom.h"
+#include "kp/kpcom.h"
 #include "oleauto.h"
 
 namespace kp {

@@ -7,6 +7,6 @@
 // the switch off. The environment variable KP_ADO_FAULT_MOVE=n, read at Connection.Open, arms it
 // for that connection. Off by default.
 #pragma once
-#include "kpplatform.h"
+#include "kp/kpplatform.h"
 
 extern "C" KPAPI void KpAdoSetFault(int n);

@@ -19,7 +19,7 @@
 //   cut to that. 0.0 gives "0.", -0.0 gives "-0.", infinities "inf"/"-inf" and NaN "nan" (the
 //   Universal CRT's spellings).
 #pragma once
-#include "kpplatform.h"
+#include "kp/kpplatform.h"
 
 #define _CVTBUFSIZE (309 + 40)
 

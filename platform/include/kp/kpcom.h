@@ -3,6 +3,7 @@
 // kp::ClassRegistration) and revokes them when it unloads; CoCreateInstance, CoGetClassObject,
 // CLSIDFromProgID and ProgIDFromCLSID read it. The registry is process-wide and thread-safe.
 #pragma once
+#include "kp/kpnotimpl.h"
 #include "objbase.h"
 
 // Creates one object of the class and answers the interface riid of it in *ppv. outer is the
@@ -21,11 +22,6 @@ STDAPI KpRevokeClass(REFCLSID clsid);
 
 #ifdef __cplusplus
 namespace kp {
-
-// The platform's trace for a function that is not written yet: "kpcom: <function> is not
-// implemented (<printf-formatted arguments>)" on stderr. The caller then answers E_NOTIMPL.
-KPAPI void LogNotImplemented(const char* function, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
 
 // A creator for a class T whose constructor leaves the object with one reference and which
 // refuses aggregation: kp::CreateObject<VOIntArray>.
