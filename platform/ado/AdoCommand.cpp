@@ -8,6 +8,7 @@
 #include "AdoParameter.h"
 #include "AdoRecordset.h"
 #include "ValueConversion.h"
+#include "kp/kpnotimpl.h"
 
 namespace kp::ado {
 
@@ -31,8 +32,7 @@ HRESULT AdoCommand::CountPlaceholders(void* self, int& n) {
 
 HRESULT AdoCommand::get_Properties(Properties** pp) {
   if (pp) *pp = nullptr;
-  Trace("Command::Properties is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Command::Properties");
 }
 
 HRESULT AdoCommand::get_ActiveConnection(_Connection** pp) {

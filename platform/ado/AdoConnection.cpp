@@ -12,6 +12,7 @@
 #include "DataLinkFile.h"
 #include "UtilErrors.h"
 #include "kp/kpado.h"
+#include "kp/kpnotimpl.h"
 
 namespace kp::ado {
 namespace {
@@ -44,8 +45,7 @@ AdoConnection::~AdoConnection() {
 
 HRESULT AdoConnection::get_Properties(Properties** pp) {
   if (pp) *pp = nullptr;
-  Trace("Connection::Properties is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Connection::Properties");
 }
 
 HRESULT AdoConnection::get_ConnectionString(BSTR* p) {

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "AdoError.h"
+#include "kp/kpnotimpl.h"
 
 namespace kp::ado {
 namespace {
@@ -50,8 +51,7 @@ HRESULT AdoErrors::get_Count(LONG* c) {
 
 HRESULT AdoErrors::raw__NewEnum(IUnknown** pp) {
   if (pp) *pp = nullptr;
-  Trace("Errors::_NewEnum is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Errors::_NewEnum");
 }
 
 HRESULT AdoErrors::get_Item(VARIANT index, Error** pp) {

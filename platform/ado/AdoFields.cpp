@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "AdoError.h"
+#include "kp/kpnotimpl.h"
 #include "AdoRecordset.h"
 
 namespace kp::ado {
@@ -20,8 +21,7 @@ HRESULT AdoField::ReadOnlyWhileOpen() const {
 
 HRESULT AdoField::get_Properties(Properties** pp) {
   if (pp) *pp = nullptr;
-  Trace("Field::Properties is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Field::Properties");
 }
 
 HRESULT AdoField::get_ActualSize(LONG* pl) {
@@ -97,12 +97,10 @@ HRESULT AdoField::get_UnderlyingValue(VARIANT* p) {
 
 HRESULT AdoField::get_DataFormat(IUnknown** pp) {
   if (pp) *pp = nullptr;
-  Trace("Field::DataFormat is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Field::DataFormat");
 }
 HRESULT AdoField::putref_DataFormat(IUnknown*) {
-  Trace("Field::DataFormat is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Field::DataFormat");
 }
 // Metadata is fixed once the recordset is open (fields appended to a closed recordset are not
 // supported here, see Fields::Append).
@@ -148,8 +146,7 @@ HRESULT AdoFields::get_Count(LONG* c) {
 
 HRESULT AdoFields::raw__NewEnum(IUnknown** pp) {
   if (pp) *pp = nullptr;
-  Trace("Fields::_NewEnum is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Fields::_NewEnum");
 }
 
 HRESULT AdoFields::get_Item(VARIANT index, Field** pp) {
@@ -177,30 +174,24 @@ HRESULT AdoFields::get_Item(VARIANT index, Field** pp) {
 }
 
 HRESULT AdoFields::raw__Append(BSTR name, DataTypeEnum type, LONG size, FieldAttributeEnum attrib) {
-  Trace("Fields::_Append(%s, %d, %d, %d) is not implemented", ToUtf8(BstrView(name)).c_str(), (int)type,
-        (int)size, (int)attrib);
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Fields::_Append", "%s, %d, %d, %d", ToUtf8(BstrView(name)).c_str(), (int)type,
+                            (int)size, (int)attrib);
 }
 HRESULT AdoFields::raw_Append(BSTR name, DataTypeEnum type, LONG size, FieldAttributeEnum attrib, VARIANT) {
-  Trace("Fields::Append(%s, %d, %d, %d) is not implemented (fabricated recordsets)",
-        ToUtf8(BstrView(name)).c_str(), (int)type, (int)size, (int)attrib);
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Fields::Append", "%s, %d, %d, %d; fabricated recordsets", ToUtf8(BstrView(name)).c_str(),
+                            (int)type, (int)size, (int)attrib);
 }
 HRESULT AdoFields::raw_Delete(VARIANT) {
-  Trace("Fields::Delete is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Fields::Delete");
 }
 HRESULT AdoFields::raw_Update() {
-  Trace("Fields::Update (Record objects) is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Fields::Update", "Record objects");
 }
 HRESULT AdoFields::raw_Resync(ResyncEnum resync) {
-  Trace("Fields::Resync(%d) is not implemented", (int)resync);
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Fields::Resync", "%d", (int)resync);
 }
 HRESULT AdoFields::raw_CancelUpdate() {
-  Trace("Fields::CancelUpdate (Record objects) is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Fields::CancelUpdate", "Record objects");
 }
 
 }  // namespace kp::ado

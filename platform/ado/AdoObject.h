@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "AdoText.h"
+#include "kp/kpnotimpl.h"
 #include "oaidl.h"
 
 namespace kp::ado {
@@ -42,19 +43,17 @@ class AdoObject : public I, public ISupportErrorInfo {
   }
   HRESULT __stdcall GetTypeInfo(UINT, LCID, ITypeInfo** pp) override {
     if (pp) *pp = nullptr;
-    Trace("IDispatch::GetTypeInfo is not implemented");
-    return E_NOTIMPL;
+    return KP_NOT_IMPLEMENTED("IDispatch::GetTypeInfo");
   }
   HRESULT __stdcall GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    Trace("IDispatch::GetIDsOfNames(%s) is not implemented; use the vtable interface",
-          count && names && names[0] ? ToUtf8(names[0]).c_str() : "");
+    kp::LogNotImplemented("IDispatch::GetIDsOfNames", "%s; use the vtable interface",
+                          count && names && names[0] ? ToUtf8(names[0]).c_str() : "");
     return DISP_E_UNKNOWNNAME;
   }
   HRESULT __stdcall Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                            UINT*) override {
-    Trace("IDispatch::Invoke(%d, flags %u) is not implemented; use the vtable interface", (int)id, flags);
-    return E_NOTIMPL;
+    return KP_NOT_IMPLEMENTED("IDispatch::Invoke", "%d, flags %u; use the vtable interface", (int)id, flags);
   }
   HRESULT __stdcall InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
 

@@ -4,6 +4,7 @@
 #include <oleauto.h>
 
 #include "AdoError.h"
+#include "kp/kpnotimpl.h"
 
 namespace kp::ado {
 
@@ -16,8 +17,7 @@ AdoParameter::~AdoParameter() {
 
 HRESULT AdoParameter::get_Properties(Properties** pp) {
   if (pp) *pp = nullptr;
-  Trace("Parameter::Properties is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Parameter::Properties");
 }
 HRESULT AdoParameter::get_Name(BSTR* p) {
   if (!p) return E_POINTER;
@@ -151,8 +151,7 @@ HRESULT AdoParameters::get_Count(LONG* c) {
 
 HRESULT AdoParameters::raw__NewEnum(IUnknown** pp) {
   if (pp) *pp = nullptr;
-  Trace("Parameters::_NewEnum is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Parameters::_NewEnum");
 }
 
 HRESULT AdoParameters::raw_Refresh() {

@@ -11,6 +11,7 @@
 #include "ComInternal.h"
 #include "VarConvert.h"
 #include "kp/kpcom.h"
+#include "kp/kpnotimpl.h"
 
 namespace kp::com {
 namespace {
@@ -340,8 +341,7 @@ HRESULT WINAPI VariantCopy(VARIANTARG* dest, const VARIANTARG* src) {
       if (dest->punkVal) dest->punkVal->AddRef();
       return S_OK;
     case VT_RECORD:
-      kp::LogNotImplemented("VariantCopy", "VT_RECORD %p", src->brecVal.pvRecord);
-      return E_NOTIMPL;
+      return KP_NOT_IMPLEMENTED("VariantCopy", "VT_RECORD %p", src->brecVal.pvRecord);
     default:
       std::memcpy(dest, src, sizeof(VARIANT));
       return S_OK;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "afxwin.h"
+#include "kp/kpnotimpl.h"
 
 IMPLEMENT_DYNAMIC(CWinThread, CCmdTarget)
 IMPLEMENT_DYNAMIC(CWinApp, CWinThread)
@@ -23,7 +24,7 @@ int CWinThread::ExitInstance() {
   return 0;
 }
 int CWinThread::Run() {
-  TRACE("CWinThread::Run: this platform has no thread message loop; ExitInstance runs at once (E_NOTIMPL)\n");
+  kp::LogNotImplemented("CWinThread::Run", "no thread message loop; ExitInstance runs at once");
   return ExitInstance();
 }
 
@@ -67,8 +68,7 @@ int CWinApp::ExitInstance() {
   return 0;
 }
 int CWinApp::Run() {
-  TRACE(
-      "CWinApp::Run: this platform has no application message loop; ExitInstance runs at once (E_NOTIMPL)\n");
+  kp::LogNotImplemented("CWinApp::Run", "no application message loop; ExitInstance runs at once");
   return ExitInstance();
 }
 

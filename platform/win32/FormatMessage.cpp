@@ -18,6 +18,7 @@
 #include <map>
 #include <string>
 
+#include "kp/kpnotimpl.h"
 #include "winbase.h"
 #include "winnls.h"
 
@@ -218,7 +219,7 @@ DWORD Format(DWORD flags, LPCVOID source, DWORD id, Char* buffer, DWORD size, va
     const Char* s = static_cast<const Char*>(source);
     tmpl.assign(s, Length(s));
   } else if ((flags & FORMAT_MESSAGE_FROM_HMODULE) && source) {
-    std::fprintf(stderr, "kpwin32: FormatMessage from module %p (id %u) is not implemented\n", source, id);
+    kp::LogNotImplemented("FormatMessage", "from module %p, id %u", source, (unsigned)id);
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   } else if (flags & (FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE)) {

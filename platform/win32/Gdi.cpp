@@ -21,7 +21,7 @@
 #include <mutex>
 #include <new>
 
-#include "debugapi.h"
+#include "kp/kpnotimpl.h"
 #include "wingdi.h"
 #include "winerror.h"
 #include "winnls.h"
@@ -54,10 +54,6 @@ GdiObject* Find(const void* handle, GdiObject::Kind kind) {
   if (index == 0 || index > Table().size()) return nullptr;
   GdiObject* object = Table()[index - 1].get();
   return object != nullptr && object->kind == kind ? object : nullptr;
-}
-
-void Trace(const char* text) {
-  OutputDebugStringA(text);
 }
 
 // Header sizes from BITMAPINFOHEADER to BITMAPV5HEADER; the fields read here are the first 40
@@ -107,7 +103,7 @@ DWORD CheckSource(const BITMAPINFOHEADER& h, UINT usage) {
     if (h.biCompression != BI_RLE8 && h.biCompression != BI_RLE4 && h.biCompression != BI_BITFIELDS &&
         h.biCompression != kBiJpeg && h.biCompression != kBiPng)
       return ERROR_INVALID_PARAMETER;
-    Trace("CreateDIBitmap: compressed sources are not implemented (E_NOTIMPL)\n");
+    kp::LogNotImplemented("CreateDIBitmap", "compressed sources");
     return ERROR_NOT_SUPPORTED;
   }
   WORD bpp = h.biBitCount;
@@ -115,7 +111,7 @@ DWORD CheckSource(const BITMAPINFOHEADER& h, UINT usage) {
   // 16 bits and more: biClrUsed counts an optional palette for display, which is not read.
   if (bpp <= 8 && h.biClrUsed > (1u << bpp)) return ERROR_INVALID_PARAMETER;
   if (usage == DIB_PAL_COLORS) {
-    Trace("CreateDIBitmap: DIB_PAL_COLORS is not implemented (E_NOTIMPL)\n");
+    kp::LogNotImplemented("CreateDIBitmap", "DIB_PAL_COLORS");
     return ERROR_NOT_SUPPORTED;
   }
   return ERROR_SUCCESS;
@@ -227,7 +223,7 @@ int WINAPI ReleaseDC(HWND, HDC hDC) {
 HBITMAP WINAPI CreateDIBitmap(HDC hdc, const BITMAPINFOHEADER* pbmih, DWORD flInit, const void* pjBits,
                               const BITMAPINFO* pbmi, UINT iUsage) {
   if (hdc == nullptr) {
-    Trace("CreateDIBitmap: a monochrome bitmap (hdc null) is not implemented (E_NOTIMPL)\n");
+    kp::LogNotImplemented("CreateDIBitmap", "a monochrome bitmap: hdc null");
     SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }

@@ -58,6 +58,10 @@ void LogNotImplemented(const char* function, const char* format, ...) {
   OutputDebugStringA(text.c_str());
 }
 
+void LogNotImplemented(const char* function) {
+  OutputDebugStringA((std::string("kp: ") + function + " is not implemented\n").c_str());
+}
+
 }  // namespace kp
 
 extern "C" {

@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "kp/kpcom.h"
+#include "kp/kpnotimpl.h"
 #include "oleauto.h"
 
 namespace kp {
@@ -233,8 +234,7 @@ class DispatchObject : public I {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override {
     if (ppTInfo) *ppTInfo = nullptr;
-    LogNotImplemented("IDispatch::GetTypeInfo", "%u, %u", iTInfo, lcid);
-    return E_NOTIMPL;
+    return KP_NOT_IMPLEMENTED("IDispatch::GetTypeInfo", "%u, %u", iTInfo, lcid);
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,
                                           DISPID* rgDispId) override {
