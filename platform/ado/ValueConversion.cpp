@@ -9,6 +9,7 @@
 
 #include "AdoText.h"
 #include "DateText.h"
+#include "kp/kpvariant.h"
 
 namespace kp::ado {
 namespace {
@@ -81,25 +82,11 @@ void SetInt(VARIANT* out, int64_t v) {
   }
 }
 
-// The integer value of a cell for an integer field; false when it is not an integer.
 bool IsIntegerType(VARTYPE vt) {
-  switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-      return true;
-    default:
-      return false;
-  }
+  return kp::IsIntegerClass(kp::ClassOfType(vt));
 }
 
+// The integer value of a cell for an integer field; false when it is not an integer.
 bool CellInteger(const Cell& c, int64_t& v) {
   if (c.kind == CellKind::Int) {
     v = c.i;
@@ -342,35 +329,21 @@ HRESULT ValueConversion::VariantToCell(const VARIANT& in, const ColumnInfo* col,
     case VT_NULL:
       break;
     case VT_I1:
-      out = Cell::Int(v->cVal);
+    case VT_I2:
+    case VT_I4:
+    case VT_INT:
+    case VT_I8:
+      out = Cell::Int(kp::SignedValue(*v));
       break;
     case VT_UI1:
-      out = Cell::Int(v->bVal);
-      break;
-    case VT_I2:
-      out = Cell::Int(v->iVal);
-      break;
     case VT_UI2:
-      out = Cell::Int(v->uiVal);
-      break;
-    case VT_I4:
-      out = Cell::Int(v->lVal);
-      break;
     case VT_UI4:
-      out = Cell::Int(v->ulVal);
-      break;
-    case VT_INT:
-      out = Cell::Int(v->intVal);
-      break;
     case VT_UINT:
-      out = Cell::Int(v->uintVal);
+    case VT_UI8: {
+      const uint64_t u = kp::UnsignedValue(*v);
+      out = u > (uint64_t)INT64_MAX ? Cell::Real((double)u) : Cell::Int((int64_t)u);
       break;
-    case VT_I8:
-      out = Cell::Int(v->llVal);
-      break;
-    case VT_UI8:
-      out = v->ullVal > (ULONGLONG)INT64_MAX ? Cell::Real((double)v->ullVal) : Cell::Int((int64_t)v->ullVal);
-      break;
+    }
     case VT_BOOL:
       out = Cell::Int(v->boolVal ? 1 : 0);
       break;
@@ -492,19 +465,7 @@ bool ValueConversion::ParseDecimal(std::u16string_view t, DECIMAL& out) {
 }
 
 std::u16string ValueConversion::FormatDecimal(const DECIMAL& d) {
-  u128 mant = ((u128)d.Hi32 << 64) | d.Lo64;
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), (char)('0' + (int)(mant % 10)));
-    mant /= 10;
-  } while (mant);
-  int scale = d.scale;
-  if (scale > 0) {
-    while ((int)digits.size() <= scale) digits.insert(digits.begin(), '0');
-    digits.insert(digits.end() - scale, '.');
-  }
-  if (d.sign && digits.find_first_not_of("0.") != std::string::npos) digits.insert(digits.begin(), '-');
-  return Ascii(digits.c_str());
+  return Ascii(kp::DecimalText(d, kp::DecimalDigits::All).c_str());
 }
 
 bool ValueConversion::ParseCurrency(std::u16string_view text, int64_t& out) {

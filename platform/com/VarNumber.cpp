@@ -14,6 +14,7 @@
 #include <string>
 
 #include "VarConvert.h"
+#include "kp/kpvariant.h"
 
 namespace kp::com {
 namespace {
@@ -38,16 +39,6 @@ bool IsBlank(char16_t c) {
 
 std::u16string Widen(const std::string& s) {
   return std::u16string(s.begin(), s.end());
-}
-
-std::string MagnitudeText(u128 m) {
-  if (m == 0) return "0";
-  std::string s;
-  while (m) {
-    s.insert(s.begin(), char('0' + int(m % 10)));
-    m /= 10;
-  }
-  return s;
 }
 
 // Divides by 10^shift, rounding half to even.
@@ -258,7 +249,7 @@ HRESULT ToNumber(const VARIANT& v, Number* out) {
       n.magnitude = (u128(d.Hi32) << 64) | d.Lo64;
       n.scale = d.scale;
       std::string text =
-          (n.negative ? "-" : "") + MagnitudeText(n.magnitude) + "e-" + std::to_string(d.scale);
+          (n.negative ? "-" : "") + kp::MagnitudeDigits(n.magnitude) + "e-" + std::to_string(d.scale);
       n.approx = std::strtod(text.c_str(), nullptr);
       break;
     }
@@ -369,27 +360,13 @@ std::u16string FormatR4(float value) {
   return FormatGeneral(static_cast<double>(value), 7);
 }
 
-namespace {
-std::u16string FormatScaled(bool negative, u128 magnitude, int scale) {
-  std::string digits = MagnitudeText(magnitude);
-  if (scale > 0) {
-    if (digits.size() <= size_t(scale)) digits.insert(0, size_t(scale) + 1 - digits.size(), '0');
-    digits.insert(digits.size() - scale, ".");
-    while (digits.back() == '0') digits.pop_back();
-    if (digits.back() == '.') digits.pop_back();
-  }
-  if (negative && digits != "0") digits.insert(0, "-");
-  return Widen(digits);
-}
-}  // namespace
-
 std::u16string FormatCy(LONGLONG value) {
   const bool negative = value < 0;
-  return FormatScaled(negative, negative ? u128(-(i128)value) : u128(value), 4);
+  return Widen(kp::DecimalText(negative ? u128(-(i128)value) : u128(value), negative, 4, kp::DecimalDigits::Trimmed));
 }
 
 std::u16string FormatDec(const DECIMAL& value) {
-  return FormatScaled((value.sign & DECIMAL_NEG) != 0, (u128(value.Hi32) << 64) | value.Lo64, value.scale);
+  return Widen(kp::DecimalText(value, kp::DecimalDigits::Trimmed));
 }
 
 }  // namespace kp::com

@@ -35,6 +35,7 @@
 #include "TextUtil.h"
 #include "UtilErrors.h"
 #include "ValueCompare.h"
+#include "kp/kpvariant.h"
 #include "oleauto.h"
 #include "winnls.h"
 
@@ -129,22 +130,6 @@ std::string Chars(T value) {
   return s;
 }
 
-// "-12.3400" style text of a scaled integer; trimZeros drops trailing decimal zeros.
-std::string ScaledText(unsigned __int128 magnitude, bool negative, int scale, bool trimZeros) {
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), (char)('0' + (int)(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude);
-  while ((int)digits.size() <= scale) digits.insert(digits.begin(), '0');
-  std::string out = digits.substr(0, digits.size() - scale);
-  std::string frac = digits.substr(digits.size() - scale);
-  if (trimZeros)
-    while (!frac.empty() && frac.back() == '0') frac.pop_back();
-  if (!frac.empty()) out += "." + frac;
-  return (negative && out != "0" ? "-" : "") + out;
-}
-
 // Parses "[-]digits[.digits]" into a magnitude, sign and scale; false on other text or more
 // than 29 digits.
 bool ParseScaled(std::u16string_view text, unsigned __int128& magnitude, bool& negative, int& scale) {
@@ -208,6 +193,16 @@ std::u16string Unwritable(std::u16string_view text) {
 HRESULT ValueText(const VARIANT& in, int columnType, std::optional<std::string>& out, std::u16string* why) {
   const VARIANT& v = ValueCompare::Deref(in);
   out.reset();
+  switch (kp::ClassOfType(v.vt)) {
+    case kp::VarClass::Signed:
+      out = Chars(kp::SignedValue(v));
+      return S_OK;
+    case kp::VarClass::Unsigned:
+      out = Chars(kp::UnsignedValue(v));
+      return S_OK;
+    default:
+      break;
+  }
   switch (v.vt) {
     case VT_EMPTY:
     case VT_NULL:
@@ -222,36 +217,6 @@ HRESULT ValueText(const VARIANT& in, int columnType, std::optional<std::string>&
       out = Utf8(text);
       return S_OK;
     }
-    case VT_I1:
-      out = Chars((int)(signed char)v.cVal);
-      return S_OK;
-    case VT_I2:
-      out = Chars(v.iVal);
-      return S_OK;
-    case VT_I4:
-      out = Chars(v.lVal);
-      return S_OK;
-    case VT_INT:
-      out = Chars(v.intVal);
-      return S_OK;
-    case VT_I8:
-      out = Chars(v.llVal);
-      return S_OK;
-    case VT_UI1:
-      out = Chars((unsigned)v.bVal);
-      return S_OK;
-    case VT_UI2:
-      out = Chars(v.uiVal);
-      return S_OK;
-    case VT_UI4:
-      out = Chars(v.ulVal);
-      return S_OK;
-    case VT_UINT:
-      out = Chars(v.uintVal);
-      return S_OK;
-    case VT_UI8:
-      out = Chars(v.ullVal);
-      return S_OK;
     case VT_R4:
       out = Chars(v.fltVal);
       return S_OK;
@@ -265,12 +230,11 @@ HRESULT ValueText(const VARIANT& in, int columnType, std::optional<std::string>&
       bool neg = v.cyVal.int64 < 0;
       unsigned __int128 m =
           neg ? (unsigned __int128)(-(__int128)v.cyVal.int64) : (unsigned __int128)v.cyVal.int64;
-      out = ScaledText(m, neg, 4, true);
+      out = kp::DecimalText(m, neg, 4, kp::DecimalDigits::Trimmed);
       return S_OK;
     }
     case VT_DECIMAL: {
-      unsigned __int128 m = ((unsigned __int128)v.decVal.Hi32 << 64) | v.decVal.Lo64;
-      out = ScaledText(m, (v.decVal.sign & DECIMAL_NEG) != 0, v.decVal.scale, false);
+      out = kp::DecimalText(v.decVal, kp::DecimalDigits::All);
       return S_OK;
     }
     case VT_DATE: {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "TextUtil.h"
+#include "kp/kpvariant.h"
 
 namespace kp::ado {
 
@@ -41,25 +42,11 @@ const VARIANT& ValueCompare::Deref(const VARIANT& v) {
 
 ValueKind ValueCompare::KindOf(const VARIANT& in) {
   const VARIANT& v = Deref(in);
+  if (kp::IsNumberClass(kp::ClassOfType(v.vt))) return ValueKind::Number;
   switch (v.vt) {
     case VT_EMPTY:
     case VT_NULL:
       return ValueKind::Null;
-    case VT_I1:
-    case VT_I2:
-    case VT_I4:
-    case VT_I8:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_UI4:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
-      return ValueKind::Number;
     case VT_BOOL:
       return ValueKind::Boolean;
     case VT_DATE:
@@ -137,37 +124,17 @@ long double ValueCompare::DateKey(DATE d) {
 
 bool ValueCompare::Number(const VARIANT& in, long double& out) {
   const VARIANT& v = Deref(in);
+  switch (kp::ClassOfType(v.vt)) {
+    case kp::VarClass::Signed:
+      out = (long double)kp::SignedValue(v);
+      return true;
+    case kp::VarClass::Unsigned:
+      out = (long double)kp::UnsignedValue(v);
+      return true;
+    default:
+      break;
+  }
   switch (v.vt) {
-    case VT_I1:
-      out = (signed char)v.cVal;
-      return true;
-    case VT_I2:
-      out = v.iVal;
-      return true;
-    case VT_I4:
-      out = v.lVal;
-      return true;
-    case VT_INT:
-      out = v.intVal;
-      return true;
-    case VT_I8:
-      out = v.llVal;
-      return true;
-    case VT_UI1:
-      out = v.bVal;
-      return true;
-    case VT_UI2:
-      out = v.uiVal;
-      return true;
-    case VT_UI4:
-      out = v.ulVal;
-      return true;
-    case VT_UINT:
-      out = v.uintVal;
-      return true;
-    case VT_UI8:
-      out = v.ullVal;
-      return true;
     case VT_R4:
       out = v.fltVal;
       return true;
