@@ -4,27 +4,37 @@
 # (scripts/load-lexicon-pg.sh starts it and leaves it running).
 # `make fuzz` builds the fuzz targets with clang and libFuzzer and runs each for FUZZ_SECONDS
 # (default 60); see docs/fuzzing.md.
-.PHONY: deps build demo demo-pg check check-sanitize bench fuzz clean
+# Every build and test run uses as many jobs as the machine has cores (JOBS=N overrides).
+.PHONY: deps configure build demo-build demo demo-pg check check-sanitize bench fuzz clean
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# What the demo runs: the host and the plug-in (the platform and host libraries come with them).
+DEMO_TARGETS = sectionhost kpSect03StratumSel
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+configure: deps
 	@cmake --preset default >/dev/null
-	@cmake --build --preset default
+
+build: configure
+	@cmake --build --preset default --parallel $(JOBS)
+
+demo-build: configure
+	@cmake --build --preset default --parallel $(JOBS) --target $(DEMO_TARGETS)
 
 check: build
-	@ctest --preset default
+	@ctest --preset default --parallel $(JOBS)
 
 check-sanitize: deps
 	@cmake --preset sanitize >/dev/null
-	@cmake --build --preset sanitize
-	@ctest --preset sanitize
+	@cmake --build --preset sanitize --parallel $(JOBS)
+	@ctest --preset sanitize --parallel $(JOBS)
 
-demo: build
+demo: demo-build
 	@scripts/demo.sh build/bin
 
-demo-pg: build
+demo-pg: demo-build
 	@scripts/load-lexicon-pg.sh
 	@mkdir -p out
 	@build/bin/sectionhost --map examples/section.geojson --script examples/build-stratum.txt \
@@ -33,7 +43,7 @@ demo-pg: build
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz
+	@cmake --build --preset fuzz --parallel $(JOBS)
 	@scripts/fuzz.sh build-fuzz/bin
 
 bench: build

@@ -32,33 +32,12 @@
 #include "FaultDatabase.h"
 #include "FaultSweep.h"
 #include "SqliteFaults.h"
+#include "StrataTable.h"
 
 namespace kp::fault {
 namespace {
 
-const char kScript[] =
-    "CREATE TABLE strata(id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, code VARCHAR(10), depth DOUBLE);"
-    "INSERT INTO strata VALUES(1, '第四系', 'Q', 10.5);"
-    "INSERT INTO strata VALUES(2, '新近系', 'N', 120.25);"
-    "INSERT INTO strata VALUES(3, '古近系', 'E', 300);"
-    "INSERT INTO strata VALUES(4, '白垩系', 'K', 850.75);"
-    "INSERT INTO strata VALUES(5, '侏罗系', 'J', 1400);"
-    "INSERT INTO strata VALUES(6, '三叠系', 'T', NULL);";
-const char kContent[] = "SELECT id, name, code, depth FROM strata ORDER BY id";
 const char kQuery[] = "select id, name, code, depth from strata order by id";
-
-// The table after the session's first k successful writes (the Update, then the batch), GBK.
-std::vector<std::string> Expected(int writes) {
-  std::vector<std::string> rows = {"1|第四系|Q|10.5",   "2|新近系|N|120.25", "3|古近系|E|300",
-                                   "4|白垩系|K|850.75", "5|侏罗系|J|1400",   "6|三叠系|T|NULL"};
-  if (writes >= 1) rows[1] = "2|新近系|N2|120.25";
-  if (writes >= 2) {
-    rows[2] = "3|古近系|E1|300";
-    rows[3] = "4|白垩系|K|900";
-    rows.push_back("7|石炭系|C|2000");
-  }
-  return rows;
-}
 
 std::vector<std::string> ToUtf8(const std::vector<std::string>& gbk) {
   std::vector<std::string> out;
@@ -117,7 +96,7 @@ class Session {
       before.resize(run.walked.size());
       EXPECT_EQ(run.walked, before) << "the walk read other rows than the table holds";
     }
-    EXPECT_EQ(FaultDatabase::Rows(path, kContent), ToUtf8(Expected(run.writes)))
+    EXPECT_EQ(FaultDatabase::Rows(path, kStrataContent), ToUtf8(StrataAfterWrites(run.writes)))
         << "after " << run.writes << " successful writes; failed at \"" << run.failedStep << "\"";
   }
 
@@ -293,7 +272,7 @@ class Ado2UnderFaults : public ::testing::TestWithParam<Mode> {
 };
 
 TEST_P(Ado2UnderFaults, EveryFaultPointOfTheSession) {
-  FaultDatabase db(kp::GbkToUtf8(kScript));
+  FaultDatabase db(kp::GbkToUtf8(kStrataScript));
   Session session(db, GetParam().persistent);
   SweepStats stats =
       FaultSweep::Run(GetParam().kind, GetParam().persistent, [&](long n) { session.RunAndCheck(n); });

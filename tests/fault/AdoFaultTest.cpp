@@ -32,50 +32,14 @@
 #include "FaultDatabase.h"
 #include "FaultSweep.h"
 #include "SqliteFaults.h"
+#include "StrataTable.h"
 
 namespace kp::fault {
 namespace {
 
-const char kScript[] =
-    "CREATE TABLE strata(id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, code VARCHAR(10), depth DOUBLE);"
-    "INSERT INTO strata VALUES(1, '第四系', 'Q', 10.5);"
-    "INSERT INTO strata VALUES(2, '新近系', 'N', 120.25);"
-    "INSERT INTO strata VALUES(3, '古近系', 'E', 300);"
-    "INSERT INTO strata VALUES(4, '白垩系', 'K', 850.75);"
-    "INSERT INTO strata VALUES(5, '侏罗系', 'J', 1400);"
-    "INSERT INTO strata VALUES(6, '三叠系', 'T', NULL);";
-const char kContent[] = "SELECT id, name, code, depth FROM strata ORDER BY id";
-
-// The table after the session's first k successful writes (the Update, then the batch).
-std::vector<std::string> Expected(int writes) {
-  std::vector<std::string> rows = {"1|第四系|Q|10.5",   "2|新近系|N|120.25", "3|古近系|E|300",
-                                   "4|白垩系|K|850.75", "5|侏罗系|J|1400",   "6|三叠系|T|NULL"};
-  if (writes >= 1) rows[1] = "2|新近系|N2|120.25";
-  if (writes >= 2) {
-    rows[2] = "3|古近系|E1|300";
-    rows[3] = "4|白垩系|K|900";
-    rows.push_back("7|石炭系|C|2000");
-  }
-  return rows;
-}
 
 std::u16string U16(const std::string& utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char c = utf8[i];
-    int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    uint32_t cp = n == 1 ? c : c & (0x7F >> n);
-    for (int k = 1; k < n; ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back((char16_t)(0xD800 + (cp >> 10)));
-      out.push_back((char16_t)(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back((char16_t)cp);
-    }
-  }
-  return out;
+  return kp::Widen(utf8, CP_UTF8);
 }
 
 _bstr_t B(const std::string& utf8) {
@@ -157,11 +121,11 @@ class Session {
     }
     ++failures_[run.failedStep.empty() ? "none" : run.failedStep];
     if (!run.walked.empty()) {
-      std::vector<std::string> before = Expected(0);
+      std::vector<std::string> before = StrataAfterWrites(0);
       before.resize(run.walked.size());
       EXPECT_EQ(run.walked, before) << "the walk read other rows than the table holds";
     }
-    EXPECT_EQ(FaultDatabase::Rows(path, kContent), Expected(run.writes))
+    EXPECT_EQ(FaultDatabase::Rows(path, kStrataContent), StrataAfterWrites(run.writes))
         << "after " << run.writes << " successful writes; failed at \"" << run.failedStep << "\"";
   }
 
@@ -186,15 +150,15 @@ class Session {
       step = "server walk";  // forward-only: rows are fetched as the walk moves
       {
         std::vector<std::string> rows;
-        _RecordsetPtr server = conn->Execute(_bstr_t(U16(kContent).c_str()), nullptr, adCmdText);
+        _RecordsetPtr server = conn->Execute(_bstr_t(U16(kStrataContent).c_str()), nullptr, adCmdText);
         for (; !server->GetadoEOF(); server->MoveNext()) rows.push_back(Row(server));
-        EXPECT_EQ(rows, Expected(0));
+        EXPECT_EQ(rows, StrataAfterWrites(0));
         server->Close();
       }
       step = "open recordset";
       rs.CreateInstance(__uuidof(Recordset));
       rs->PutCursorLocation(adUseClient);
-      rs->Open(_variant_t(_bstr_t(U16(kContent).c_str())), _variant_t((IDispatch*)conn.GetInterfacePtr()),
+      rs->Open(_variant_t(_bstr_t(U16(kStrataContent).c_str())), _variant_t((IDispatch*)conn.GetInterfacePtr()),
                adOpenStatic, adLockOptimistic, adCmdText);
 
       step = "walk";
@@ -395,7 +359,7 @@ class AdoUnderFaults : public ::testing::TestWithParam<Mode> {
 };
 
 TEST_P(AdoUnderFaults, EveryFaultPointOfTheSession) {
-  FaultDatabase db(kScript);
+  FaultDatabase db(kStrataScript);
   Session session(db, GetParam().persistent);
   SweepStats stats =
       FaultSweep::Run(GetParam().kind, GetParam().persistent, [&](long n) { session.RunAndCheck(n); });

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -96,6 +97,35 @@ class ServerFault : public ::testing::Test {
     _RecordsetPtr rs = conn->Execute(_bstr_t(sql), nullptr, adCmdText);
     return (long)rs->GetCollect(_variant_t(0L));
   }
+  // A private server for the test, guarded by a watchdog of 240 s; null (with skip_ saying why)
+  // where the driver or the server programs are missing.
+  std::unique_ptr<RestartableServer> PrivateServer() {
+    if (DriverMissing()) {
+      skip_ = "PostgreSQL Unicode is not installed";
+      return nullptr;
+    }
+    dog_ = std::make_unique<Watchdog>(240);
+    auto server = std::make_unique<RestartableServer>();
+    if (server->Started()) return server;
+    skip_ = "a private PostgreSQL server could not be started";
+    return nullptr;
+  }
+  // Starts the server again and answers sql on a new connection (-1, with a failure, when the
+  // server does not start or the connection does not open).
+  static long ScalarAfterRestart(RestartableServer& server, const char16_t* sql) {
+    if (!server.Start()) {
+      ADD_FAILURE() << "the server did not start again";
+      return -1;
+    }
+    _ConnectionPtr after = NewConnection();
+    if (Open(after, server.Odbc()) != S_OK) {
+      ADD_FAILURE() << "no connection after the restart";
+      return -1;
+    }
+    return Scalar(after, sql);
+  }
+  std::string skip_;
+  std::unique_ptr<Watchdog> dog_;
   // A new connection to cs opens and answers a query.
   static void ExpectNextConnectionWorks(const std::string& cs) {
     _ConnectionPtr next = NewConnection();
@@ -118,12 +148,10 @@ class ServerFault : public ::testing::Test {
 // E_FAIL and the driver's record of the lost connection, and every later call on the connection
 // fails too; closing it succeeds. After a restart a new connection works.
 TEST_F(ServerFault, ServerStoppedInTheMiddleOfAWalk) {
-  if (DriverMissing()) GTEST_SKIP() << "PostgreSQL Unicode is not installed";
-  Watchdog dog(240);
-  RestartableServer server;
-  if (!server.Started()) GTEST_SKIP() << "a private PostgreSQL server could not be started";
+  std::unique_ptr<RestartableServer> server = PrivateServer();
+  if (!server) GTEST_SKIP() << skip_;
   _ConnectionPtr conn = NewConnection();
-  ASSERT_EQ(Open(conn, server.Odbc("UseDeclareFetch=1;Fetch=100;")), S_OK);
+  ASSERT_EQ(Open(conn, server->Odbc("UseDeclareFetch=1;Fetch=100;")), S_OK);
   conn->Execute(_bstr_t(u"CREATE TABLE walk (id integer PRIMARY KEY, name text);"
                         u"INSERT INTO walk SELECT g, 'row ' || g FROM generate_series(1, 70000) g"),
                 nullptr, adCmdText);
@@ -134,7 +162,7 @@ TEST_F(ServerFault, ServerStoppedInTheMiddleOfAWalk) {
     ASSERT_EQ((long)rs->GetCollect(_variant_t(0L)), seen + 1);
     rs->MoveNext();
   }
-  ASSERT_TRUE(server.Stop());
+  ASSERT_TRUE(server->Stop());
   HRESULT hr = S_OK;
   while (hr == S_OK && seen < 70000) {
     hr = Hr([&] { rs->MoveNext(); });
@@ -151,16 +179,16 @@ TEST_F(ServerFault, ServerStoppedInTheMiddleOfAWalk) {
   EXPECT_EQ(Hr([&] { rs->Close(); }), S_OK);
   EXPECT_EQ(Hr([&] { conn->Close(); }), S_OK);
 
-  ASSERT_TRUE(server.Start());
-  ExpectNextConnectionWorks(server.Odbc());
+  ASSERT_TRUE(server->Start());
+  ExpectNextConnectionWorks(server->Odbc());
 
   // Without read-ahead the driver takes the whole result at Execute: the walk ends with every row
   // and the right values although the server stopped, and the next statement meets the loss.
   _ConnectionPtr whole = NewConnection();
-  ASSERT_EQ(Open(whole, server.Odbc()), S_OK);
+  ASSERT_EQ(Open(whole, server->Odbc()), S_OK);
   rs = whole->Execute(_bstr_t(u"SELECT id, name FROM walk ORDER BY id"), nullptr, adCmdText);
   for (seen = 0; seen < 1000; ++seen) rs->MoveNext();
-  ASSERT_TRUE(server.Stop());
+  ASSERT_TRUE(server->Stop());
   for (; !rs->GetadoEOF(); rs->MoveNext()) {
     ++seen;
     if ((long)rs->GetCollect(_variant_t(0L)) != seen) {
@@ -173,22 +201,17 @@ TEST_F(ServerFault, ServerStoppedInTheMiddleOfAWalk) {
   EXPECT_EQ(State(whole), "57P01") << Description(whole);
   whole->Close();
 
-  ASSERT_TRUE(server.Start());
-  _ConnectionPtr after = NewConnection();
-  ASSERT_EQ(Open(after, server.Odbc()), S_OK);
-  EXPECT_EQ(Scalar(after, u"SELECT count(*) FROM walk"), 70000);
+  EXPECT_EQ(ScalarAfterRestart(*server, u"SELECT count(*) FROM walk"), 70000);
 }
 
 // The server stops while an UPDATE of one row runs (it waits in pg_sleep once it has locked the
 // row). The Execute fails with E_FAIL and the server's 57P01 (admin shutdown); after a restart the
 // row holds either every new value or every old one, never a mix.
 TEST_F(ServerFault, ServerStoppedDuringAnUpdate) {
-  if (DriverMissing()) GTEST_SKIP() << "PostgreSQL Unicode is not installed";
-  Watchdog dog(240);
-  RestartableServer server;
-  if (!server.Started()) GTEST_SKIP() << "a private PostgreSQL server could not be started";
+  std::unique_ptr<RestartableServer> server = PrivateServer();
+  if (!server) GTEST_SKIP() << skip_;
   _ConnectionPtr conn = NewConnection();
-  ASSERT_EQ(Open(conn, server.Odbc()), S_OK);
+  ASSERT_EQ(Open(conn, server->Odbc()), S_OK);
   conn->Execute(_bstr_t(u"CREATE TABLE item (id integer PRIMARY KEY, name text, amount integer);"
                         u"INSERT INTO item VALUES (1, 'old', 10), (2, 'other', 20)"),
                 nullptr, adCmdText);
@@ -199,7 +222,7 @@ TEST_F(ServerFault, ServerStoppedDuringAnUpdate) {
     CoInitialize(nullptr);
     {
       _ConnectionPtr watch = NewConnection();
-      if (Open(watch, server.Odbc()) == S_OK) {
+      if (Open(watch, server->Odbc()) == S_OK) {
         Hr([&] {
           for (int i = 0; i < 600; ++i) {
             if (Scalar(watch, u"SELECT count(*) FROM pg_stat_activity WHERE state = 'active' AND "
@@ -212,7 +235,7 @@ TEST_F(ServerFault, ServerStoppedDuringAnUpdate) {
       }
     }
     CoUninitialize();
-    stopped = server.Stop();
+    stopped = server->Stop();
   });
   HRESULT hr = Hr([&] {
     conn->Execute(_bstr_t(u"UPDATE item SET name = 'new', amount = amount + 1 WHERE id = 1 AND "
@@ -227,10 +250,10 @@ TEST_F(ServerFault, ServerStoppedDuringAnUpdate) {
   EXPECT_EQ(Native(conn), 35);
   EXPECT_EQ(Hr([&] { conn->Close(); }), S_OK);
 
-  ASSERT_TRUE(server.Start());
-  ExpectNextConnectionWorks(server.Odbc());
+  ASSERT_TRUE(server->Start());
+  ExpectNextConnectionWorks(server->Odbc());
   _ConnectionPtr after = NewConnection();
-  ASSERT_EQ(Open(after, server.Odbc()), S_OK);
+  ASSERT_EQ(Open(after, server->Odbc()), S_OK);
   _RecordsetPtr rs = after->Execute(_bstr_t(u"SELECT name, amount FROM item WHERE id = 1"), nullptr, adCmdText);
   std::string name = Utf8(_bstr_t(rs->GetCollect(_variant_t(0L))));
   long amount = (long)rs->GetCollect(_variant_t(1L));
@@ -243,18 +266,16 @@ TEST_F(ServerFault, ServerStoppedDuringAnUpdate) {
 // UPDATE, and reports the execute as a lost link), the pending edit is kept (EditMode adEditInProgress, the new value in the
 // field) and CancelUpdate gives the old value back. After a restart the row is unchanged.
 TEST_F(ServerFault, ServerStoppedBeforeRecordsetUpdate) {
-  if (DriverMissing()) GTEST_SKIP() << "PostgreSQL Unicode is not installed";
-  Watchdog dog(240);
-  RestartableServer server;
-  if (!server.Started()) GTEST_SKIP() << "a private PostgreSQL server could not be started";
+  std::unique_ptr<RestartableServer> server = PrivateServer();
+  if (!server) GTEST_SKIP() << skip_;
   _ConnectionPtr conn = NewConnection();
-  ASSERT_EQ(Open(conn, server.Odbc()), S_OK);
+  ASSERT_EQ(Open(conn, server->Odbc()), S_OK);
   conn->Execute(_bstr_t(u"CREATE TABLE item (id integer PRIMARY KEY, amount integer);"
                         u"INSERT INTO item VALUES (1, 10)"),
                 nullptr, adCmdText);
   _RecordsetPtr rs = OpenClient(conn, u"SELECT id, amount FROM item");
   rs->GetFields()->GetItem(_variant_t(u"amount"))->PutValue(_variant_t(11L));
-  ASSERT_TRUE(server.Stop());
+  ASSERT_TRUE(server->Stop());
   EXPECT_EQ(Hr([&] { rs->Update(); }), E_FAIL);
   ASSERT_GE(conn->GetErrors()->GetCount(), 1);
   EXPECT_EQ(State(conn), "08S01") << Description(conn);
@@ -267,30 +288,25 @@ TEST_F(ServerFault, ServerStoppedBeforeRecordsetUpdate) {
   rs->Close();
   conn->Close();
 
-  ASSERT_TRUE(server.Start());
-  _ConnectionPtr after = NewConnection();
-  ASSERT_EQ(Open(after, server.Odbc()), S_OK);
-  EXPECT_EQ(Scalar(after, u"SELECT amount FROM item WHERE id = 1"), 10);
+  EXPECT_EQ(ScalarAfterRestart(*server, u"SELECT amount FROM item WHERE id = 1"), 10);
 }
 
 // A connection refused by a server that has stopped: 08001 with the driver's "Connection
 // refused", E_FAIL, the Connection closed. Once the server runs again the same Connection object
 // opens.
 TEST_F(ServerFault, RefusedConnectionThenRestart) {
-  if (DriverMissing()) GTEST_SKIP() << "PostgreSQL Unicode is not installed";
-  Watchdog dog(240);
-  RestartableServer server;
-  if (!server.Started()) GTEST_SKIP() << "a private PostgreSQL server could not be started";
-  ASSERT_TRUE(server.Stop());
+  std::unique_ptr<RestartableServer> server = PrivateServer();
+  if (!server) GTEST_SKIP() << skip_;
+  ASSERT_TRUE(server->Stop());
   _ConnectionPtr conn = NewConnection();
-  EXPECT_EQ(Open(conn, server.Odbc()), E_FAIL);
+  EXPECT_EQ(Open(conn, server->Odbc()), E_FAIL);
   ASSERT_GE(conn->GetErrors()->GetCount(), 1);
   EXPECT_EQ(State(conn), "08001");
   EXPECT_EQ(Native(conn), 101);  // psqlodbc: the database could not be opened
   EXPECT_NE(Description(conn).find("onnection refused"), std::string::npos) << Description(conn);
   EXPECT_EQ(conn->GetState(), adStateClosed);
-  ASSERT_TRUE(server.Start());
-  ASSERT_EQ(Open(conn, server.Odbc()), S_OK);
+  ASSERT_TRUE(server->Start());
+  ASSERT_EQ(Open(conn, server->Odbc()), S_OK);
   EXPECT_EQ(Scalar(conn, u"SELECT 7"), 7);
 }
 

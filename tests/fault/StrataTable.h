@@ -1,0 +1,34 @@
+// The table both SQLite sweeps of the data layer work on (the ADO object model's and ado2's):
+// the script that makes it, the query of its content and the rows it holds after the first k
+// successful writes of a session (the Update, then the batch). The narrow literals take the
+// execution character set of the file that includes this one: UTF-8 in the ADO sweep, GBK in
+// ado2's, which converts before it compares.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kp::fault {
+
+inline const char kStrataScript[] =
+    "CREATE TABLE strata(id INTEGER PRIMARY KEY, name VARCHAR(40) NOT NULL, code VARCHAR(10), depth DOUBLE);"
+    "INSERT INTO strata VALUES(1, '第四系', 'Q', 10.5);"
+    "INSERT INTO strata VALUES(2, '新近系', 'N', 120.25);"
+    "INSERT INTO strata VALUES(3, '古近系', 'E', 300);"
+    "INSERT INTO strata VALUES(4, '白垩系', 'K', 850.75);"
+    "INSERT INTO strata VALUES(5, '侏罗系', 'J', 1400);"
+    "INSERT INTO strata VALUES(6, '三叠系', 'T', NULL);";
+inline const char kStrataContent[] = "SELECT id, name, code, depth FROM strata ORDER BY id";
+
+inline std::vector<std::string> StrataAfterWrites(int writes) {
+  std::vector<std::string> rows = {"1|第四系|Q|10.5",   "2|新近系|N|120.25", "3|古近系|E|300",
+                                   "4|白垩系|K|850.75", "5|侏罗系|J|1400",   "6|三叠系|T|NULL"};
+  if (writes >= 1) rows[1] = "2|新近系|N2|120.25";
+  if (writes >= 2) {
+    rows[2] = "3|古近系|E1|300";
+    rows[3] = "4|白垩系|K|900";
+    rows.push_back("7|石炭系|C|2000");
+  }
+  return rows;
+}
+
+}  // namespace kp::fault
