@@ -4,7 +4,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "MapFile.h"
+#include "sectionhost/map/MapFile.h"
 
 using sectionhost::MapData;
 using sectionhost::MapFile;

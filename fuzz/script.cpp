@@ -13,12 +13,12 @@
 #include <sstream>
 #include <string>
 
-#include "BatchRunner.h"
+#include "sectionhost/script/BatchRunner.h"
 #include "FuzzCheck.h"
-#include "MapFile.h"
-#include "ScriptInput.h"
-#include "ScriptParser.h"
-#include "Session.h"
+#include "sectionhost/map/MapFile.h"
+#include "sectionhost/script/ScriptInput.h"
+#include "sectionhost/script/ScriptParser.h"
+#include "sectionhost/session/Session.h"
 #include "kpBase.h"
 
 using namespace sectionhost;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "MapFile.h"
-#include "SvgWriter.h"
+#include "sectionhost/map/MapFile.h"
+#include "sectionhost/map/SvgWriter.h"
 
 using sectionhost::MapData;
 using sectionhost::MapFile;

@@ -32,7 +32,7 @@
 #include "FaultDatabase.h"
 #include "FaultSweep.h"
 #include "HostSession.h"
-#include "Session.h"
+#include "sectionhost/session/Session.h"
 #include "SqliteFaults.h"
 #include "host/kpBase.h"
 

@@ -1,7 +1,7 @@
 // The batch front end with the test plug-in: transcript lines (echo, comments, CR handling,
 // replies, message boxes, the dialog), errors that let the script go on, exit codes 0, 2 and 3,
 // the call log, and the map written back.
-#include "BatchRunner.h"
+#include "sectionhost/script/BatchRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "ChildWatchdog.h"
-#include "MapFile.h"
+#include "sectionhost/map/MapFile.h"
 
 namespace sectionhost {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <sstream>
 
-#include "IntArrayObject.h"
-#include "MapFile.h"
-#include "Session.h"
+#include "sectionhost/automation/IntArrayObject.h"
+#include "sectionhost/map/MapFile.h"
+#include "sectionhost/session/Session.h"
 #include "host/CVOCommandGate.h"
 #include "host/CVOEntities.h"
 #include "host/CVOHighlight.h"

@@ -3,14 +3,14 @@
 // undo state puts the store back. A map that cannot be loaded leaves the previous one as it was.
 // Stratum codes: whole in the map, cut at a character boundary in the kernel's 32-byte record
 // with a warning, and never read back with half a character.
-#include "KernelMap.h"
+#include "sectionhost/map/KernelMap.h"
 
 #include <gtest/gtest.h>
 #include <winnls.h>
 
 #include <cstring>
 
-#include "MapFile.h"
+#include "sectionhost/map/MapFile.h"
 
 namespace sectionhost {
 namespace {

@@ -3,7 +3,7 @@
 // as null; malformed maps refused with a reason (nesting beyond the limit and numbers beyond
 // doubles with their line and column, in a child process under a watchdog, since a fault there
 // overflows the stack).
-#include "MapFile.h"
+#include "sectionhost/map/MapFile.h"
 
 #include <gtest/gtest.h>
 

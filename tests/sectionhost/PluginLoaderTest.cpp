@@ -1,6 +1,6 @@
 // The plug-in loader: the 13 exports found by name, each missing one reported by name, an
 // unloadable library reported with dlopen's reason, and the command's texts read at load.
-#include "PluginLoader.h"
+#include "sectionhost/session/PluginLoader.h"
 
 #include <gtest/gtest.h>
 

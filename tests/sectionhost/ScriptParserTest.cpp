@@ -1,5 +1,5 @@
 // The batch script's line rules and command parsing (docs/sectionhost.md, "Scripts").
-#include "ScriptParser.h"
+#include "sectionhost/script/ScriptParser.h"
 
 #include <gtest/gtest.h>
 

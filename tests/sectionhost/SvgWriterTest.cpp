@@ -3,7 +3,7 @@
 // step below the spacing of doubles, null coordinates), each drawn in a child process under a
 // watchdog: the writer must finish, with a bounded grid and every drawn number inside the
 // picture.
-#include "SvgWriter.h"
+#include "sectionhost/map/SvgWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "ChildWatchdog.h"
-#include "MapFile.h"
+#include "sectionhost/map/MapFile.h"
 
 namespace sectionhost {
 namespace {

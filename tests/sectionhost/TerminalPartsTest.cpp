@@ -8,11 +8,11 @@
 #include <cmath>
 #include <thread>
 
-#include "KeyReader.h"
-#include "PointPicker.h"
-#include "TerminalDesktop.h"
-#include "TerminalForm.h"
-#include "TerminalRunner.h"
+#include "sectionhost/terminal/KeyReader.h"
+#include "sectionhost/map/PointPicker.h"
+#include "sectionhost/terminal/TerminalDesktop.h"
+#include "sectionhost/terminal/TerminalForm.h"
+#include "sectionhost/terminal/TerminalRunner.h"
 
 namespace sectionhost {
 namespace {

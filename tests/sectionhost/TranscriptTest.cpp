@@ -1,5 +1,5 @@
 // The transcript's line forms (docs/sectionhost.md, "Transcript").
-#include "Transcript.h"
+#include "sectionhost/session/Transcript.h"
 
 #include <gtest/gtest.h>
 

@@ -14,9 +14,9 @@
 #include <sstream>
 
 #include "HostSession.h"
-#include "IntArrayObject.h"
-#include "MapFile.h"
-#include "Session.h"
+#include "sectionhost/automation/IntArrayObject.h"
+#include "sectionhost/map/MapFile.h"
+#include "sectionhost/session/Session.h"
 #include "host/kpBase.h"
 
 namespace stratumtest {

@@ -1,4 +1,4 @@
-// The plug-in driven in process by the reference host's session engine (sectionhostcore), for
+// The plug-in driven in process by the reference host's session engine (sectionhost_session), for
 // what a script cannot show: the dialog's template is the module's resource 12000 even though
 // this executable, the host here, has a dialog 12000 of its own; the table changed between two
 // presses of "连接数据库" in one opening of the dialog; and SetVoUserCmdID leaving no trace.
@@ -15,7 +15,7 @@
 #include <sstream>
 
 #include "HostSession.h"
-#include "Session.h"
+#include "sectionhost/session/Session.h"
 #include "host/kpBase.h"
 
 namespace stratumtest {

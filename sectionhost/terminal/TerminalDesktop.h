@@ -20,7 +20,7 @@
 #include "KeyReader.h"
 #include "RawMode.h"
 #include "TerminalForm.h"
-#include "Transcript.h"
+#include "sectionhost/session/Transcript.h"
 
 namespace sectionhost {
 

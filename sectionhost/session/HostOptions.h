@@ -21,6 +21,8 @@ struct HostOptions {
   static bool Parse(int argc, const char* const* argv, HostOptions* options, std::string* error);
   static const char* Usage();
   bool Interactive() const { return script.empty() && !help && !selfCheck; }
+  // The map file's name without its folders: the title of the pictures drawn of it.
+  std::string MapName() const;
 };
 
 }  // namespace sectionhost

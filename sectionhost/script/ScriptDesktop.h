@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "ScriptInput.h"
-#include "Transcript.h"
+#include "sectionhost/session/Transcript.h"
 
 namespace sectionhost {
 

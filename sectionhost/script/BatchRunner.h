@@ -6,9 +6,9 @@
 #pragma once
 #include <ostream>
 
-#include "HostOptions.h"
+#include "sectionhost/session/HostOptions.h"
 #include "ScriptInput.h"
-#include "Session.h"
+#include "sectionhost/session/Session.h"
 
 namespace sectionhost {
 
@@ -16,8 +16,6 @@ class BatchRunner {
  public:
   // Runs everything: the transcript goes to `out`, diagnostics to `err`.
   static int Run(const HostOptions& options, std::ostream& out, std::ostream& err);
-  // Loads the host's own objects and exercises them through the wrappers; 0 when all is well.
-  static int SelfCheck(const HostOptions& options, std::ostream& out, std::ostream& err);
   // Runs the script's lines on a started session until the script ends (a dialog still open
   // when it ends is closed as Esc by the desktop).
   static void RunLines(Session& session, ScriptInput& input);

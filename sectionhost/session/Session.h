@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "KernelMap.h"
-#include "MapControl.h"
+#include "sectionhost/map/KernelMap.h"
+#include "sectionhost/map/MapControl.h"
 #include "PluginLoader.h"
 #include "Transcript.h"
 

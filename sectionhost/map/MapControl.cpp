@@ -6,13 +6,12 @@
 #include <winnls.h>
 #include <winuser.h>
 
-#include "CommandGateObject.h"
-#include "EntitiesObject.h"
-#include "HighlightObject.h"
-#include "IdList.h"
-#include "ItemCollectionObject.h"
-#include "SelectionObject.h"
-#include "Transcript.h"
+#include "sectionhost/automation/CommandGateObject.h"
+#include "sectionhost/automation/EntitiesObject.h"
+#include "sectionhost/automation/HighlightObject.h"
+#include "sectionhost/automation/IdList.h"
+#include "sectionhost/automation/ItemCollectionObject.h"
+#include "sectionhost/automation/SelectionObject.h"
 #include "host/VantorDispids.h"
 
 namespace sectionhost {
@@ -316,7 +315,7 @@ HRESULT MapControl::BeginPick(kp::DispCall& call) {
 HRESULT MapControl::ShowText(kp::DispCall& call) {
   std::string text = call.Text(0);
   LogCall("ShowText " + Utf8(text));
-  if (transcript_) transcript_->CommandText(text);
+  if (showText_) showText_(text);
   return S_OK;
 }
 

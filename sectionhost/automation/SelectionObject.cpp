@@ -1,7 +1,7 @@
 // The selection object; see SelectionObject.h.
 #include "SelectionObject.h"
 
-#include "MapControl.h"
+#include "sectionhost/map/MapControl.h"
 #include "host/VantorDispids.h"
 
 namespace sectionhost {

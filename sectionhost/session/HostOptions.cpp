@@ -44,6 +44,11 @@ const char* HostOptions::Usage() {
          "malformed script line, an unreadable map or plug-in.\n";
 }
 
+std::string HostOptions::MapName() const {
+  size_t slash = map.rfind('/');
+  return slash == std::string::npos ? map : map.substr(slash + 1);
+}
+
 bool HostOptions::Parse(int argc, const char* const* argv, HostOptions* o, std::string* error) {
   *o = HostOptions();
   for (int i = 1; i < argc; ++i) {

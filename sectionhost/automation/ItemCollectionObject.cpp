@@ -2,7 +2,7 @@
 #include "ItemCollectionObject.h"
 
 #include "ItemObject.h"
-#include "MapControl.h"
+#include "sectionhost/map/MapControl.h"
 #include "host/VantorDispids.h"
 
 namespace sectionhost {

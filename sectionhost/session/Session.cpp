@@ -7,8 +7,8 @@
 
 #include <exception>
 
-#include "IntArrayObject.h"
-#include "MapFile.h"
+#include "sectionhost/automation/IntArrayObject.h"
+#include "sectionhost/map/MapFile.h"
 #include "host/CVantorObjects.h"
 
 namespace sectionhost {
@@ -30,7 +30,7 @@ Session::Session(Transcript& transcript) : transcript_(transcript) {
   map_.SetWarningSink([this](const std::string& text) { transcript_.Warning(text); });
   control_ = new MapControl();
   control_->SetMap(&map_);
-  control_->SetTranscript(&transcript_);
+  control_->SetTextSink([this](const std::string& gbk) { transcript_.CommandText(gbk); });
 }
 
 Session::~Session() {

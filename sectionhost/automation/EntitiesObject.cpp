@@ -1,7 +1,7 @@
 // The entity table object; see EntitiesObject.h.
 #include "EntitiesObject.h"
 
-#include "MapControl.h"
+#include "sectionhost/map/MapControl.h"
 #include "host/VantorDispids.h"
 
 namespace sectionhost {

@@ -9,8 +9,9 @@
 // contents; the host ends the pick before it sends event 0); the undo groups opened by
 // BeginOperation (each a saved kernel state, so a front end can undo the group); the entities
 // announced by UpdateEntities / Register / Unregister / RefreshEntity. Map values (scales, items,
-// the store and the kernel handles) come from the KernelMap. ShowText lines go to the
-// transcript; every call can be logged, one line with its arguments (--calls).
+// the store and the kernel handles) come from the KernelMap. ShowText texts go to the text sink
+// (the session hands them to its transcript); every call can be logged, one line with its
+// arguments (--calls).
 //
 // Failures answer DISP_E_EXCEPTION with an EXCEPINFO whose scode names the cause:
 // DISP_E_BADINDEX for an entity id or item index that does not exist, E_INVALIDARG / E_POINTER
@@ -29,8 +30,6 @@
 
 namespace sectionhost {
 
-class Transcript;
-
 class MapControl : public kp::DispatchObject<MapControl> {
  public:
   static const kp::DispTable<MapControl>& Dispatch();
@@ -43,10 +42,11 @@ class MapControl : public kp::DispatchObject<MapControl> {
 
   MapControl();
 
-  // Wiring, done by the session. The map and the transcript are not owned.
+  // Wiring, done by the session. The map is not owned; the text sink gets each ShowText text
+  // (GBK) as the plug-in gave it.
   void SetMap(KernelMap* map) { map_ = map; }
   KernelMap* Map() const { return map_; }
-  void SetTranscript(Transcript* transcript) { transcript_ = transcript; }
+  void SetTextSink(std::function<void(const std::string&)> sink) { showText_ = std::move(sink); }
   void SetCallLog(std::ostream* log) { callLog_ = log; }
   // The control's window (class "VantorMapControl"); made on first use, destroyed by Close.
   HWND Window();
@@ -129,7 +129,7 @@ class MapControl : public kp::DispatchObject<MapControl> {
   HRESULT HandleArg(kp::DispCall& call, const char* member);
 
   KernelMap* map_ = nullptr;
-  Transcript* transcript_ = nullptr;
+  std::function<void(const std::string&)> showText_;
   std::ostream* callLog_ = nullptr;
   HWND window_ = nullptr;
 

@@ -2,7 +2,7 @@
 #include "HighlightObject.h"
 
 #include "IdList.h"
-#include "MapControl.h"
+#include "sectionhost/map/MapControl.h"
 #include "host/VantorDispids.h"
 
 namespace sectionhost {

@@ -1,7 +1,7 @@
 // The command gate object; see CommandGateObject.h.
 #include "CommandGateObject.h"
 
-#include "MapControl.h"
+#include "sectionhost/map/MapControl.h"
 #include "host/VantorDispids.h"
 
 namespace sectionhost {

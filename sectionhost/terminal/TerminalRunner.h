@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "HostOptions.h"
+#include "sectionhost/session/HostOptions.h"
 
 namespace sectionhost {
 

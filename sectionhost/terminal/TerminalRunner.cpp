@@ -1,6 +1,7 @@
 // The interactive front end; see TerminalRunner.h. Steps: a UTF-8 locale for the terminal,
-// the session (COM), the map, the plug-ins (one that cannot load is reported and left out),
-// the terminal desktop, then the line loop; at the end the picture (--svg) and the shutdown.
+// the run (SessionRun: options, session, map, the plug-ins, one that cannot load reported and
+// left out), the terminal desktop, then the line loop; at the end the run is finished (the
+// picture, --svg, and the shutdown).
 #include "TerminalRunner.h"
 
 #include <langinfo.h>
@@ -14,20 +15,19 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <iomanip>
 #include <sstream>
 
-#include "IntArrayObject.h"
+#include "sectionhost/automation/IntArrayObject.h"
 #include "KeyReader.h"
 #include "LineEditor.h"
-#include "MapFile.h"
-#include "PointPicker.h"
-#include "Session.h"
-#include "SvgWriter.h"
+#include "sectionhost/map/MapFile.h"
+#include "sectionhost/map/PointPicker.h"
+#include "sectionhost/session/Session.h"
+#include "sectionhost/session/SessionRun.h"
+#include "sectionhost/map/SvgWriter.h"
 #include "TerminalDesktop.h"
-#include "Transcript.h"
-#include "host/kpBase.h"
+#include "sectionhost/session/Transcript.h"
 
 extern char** environ;
 
@@ -50,11 +50,6 @@ std::string Trim(const std::string& s) {
   if (begin == std::string::npos) return "";
   size_t end = s.find_last_not_of(" \t");
   return s.substr(begin, end - begin + 1);
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Six significant digits; values within kZero of 0 (rounding noise of derived points) as 0.
@@ -180,34 +175,10 @@ TerminalRunner::TerminalRunner(const HostOptions& options, Session& session, Lin
 int TerminalRunner::Run(const HostOptions& options, int inFd, FILE* in, FILE* outFile, std::ostream& out,
                         std::ostream& err) {
   UseUtf8Locale();
-  if (!options.configDir.empty()) KpBaseSetConfigDirectory(options.configDir.c_str());
-  std::ofstream calls;
-  if (!options.calls.empty()) {
-    calls.open(options.calls, std::ios::trunc);
-    if (!calls) {
-      err << "sectionhost: cannot write " << options.calls << "\n";
-      return 2;
-    }
-  }
   Transcript transcript(out);
-  Session session(transcript);
-  std::string error;
-  if (!session.Start(&error)) {
-    err << "sectionhost: " << error << "\n";
-    return 2;
-  }
-  if (calls.is_open()) session.SetCallLog(&calls);
-  if (!session.OpenMap(options.map, &error)) {
-    err << "sectionhost: cannot read the map: " << error << "\n";
-    return 2;
-  }
-  for (const std::string& path : options.plugins) {
-    std::vector<std::string> errors;
-    if (!session.LoadPlugin(path, &errors)) {
-      for (const std::string& e : errors) transcript.Error(e);
-      transcript.Error("the plug-in " + path + " is not loaded");
-    }
-  }
+  SessionRun run(options, transcript, err);
+  if (!run.Open(SessionRun::PluginFailure::Reported)) return 2;
+  Session& session = run.Engine();
 
   KeyReader keys(inFd);
   LineEditor editor(keys, in, outFile);
@@ -222,16 +193,7 @@ int TerminalRunner::Run(const HostOptions& options, int inFd, FILE* in, FILE* ou
   sigaction(SIGINT, &ignore, &previous);
   runner.Loop();
   sigaction(SIGINT, &previous, nullptr);
-
-  int status = 0;
-  if (!options.svg.empty() &&
-      !SvgWriter::Write(options.svg, session.CurrentMap(), BaseName(options.map), &error)) {
-    err << "sectionhost: " << error << "\n";
-    status = 2;
-  }
-  session.SetCallLog(nullptr);
-  session.Shutdown();
-  return status;
+  return run.Finish(0, SessionRun::Results::PictureOnly);
 }
 
 void TerminalRunner::Loop() {
@@ -385,7 +347,7 @@ void TerminalRunner::Picture(const std::string& path, bool png) {
   MapData map = session_.CurrentMap();
   std::string error;
   if (!png) {
-    if (SvgWriter::Write(path, map, BaseName(options_.map), &error)) {
+    if (SvgWriter::Write(path, map, options_.MapName(), &error)) {
       out_ << "drawn " << path << "\n";
     } else {
       Error(error);
@@ -399,7 +361,7 @@ void TerminalRunner::Picture(const std::string& path, bool png) {
     return;
   }
   close(fd);
-  if (!SvgWriter::Write(svg, map, BaseName(options_.map), &error)) {
+  if (!SvgWriter::Write(svg, map, options_.MapName(), &error)) {
     unlink(svg);
     Error(error);
     return;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ScriptParser.h"
-#include "Transcript.h"
+#include "sectionhost/session/Transcript.h"
 
 namespace sectionhost {
 
