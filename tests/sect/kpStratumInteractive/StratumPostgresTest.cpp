@@ -5,18 +5,18 @@
 // written map are UTF-8 again, so a name or code that survives the trip shows unchanged.
 //
 // Assumptions: CTest's "pg" fixture runs the test server and the "PostgreSQL Unicode" driver is
-// installed, else every case skips naming what is missing. The failure cases start a server of
-// their own where they need one that is down.
+// installed, else every case skips naming what is missing.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 #include "HostSession.h"
 #include "PgTestServer.h"
-#include "PrivatePgServer.h"
 #include "StratumTexts.h"
 
 namespace stratumtest {
@@ -160,28 +160,43 @@ INSTANTIATE_TEST_SUITE_P(Udl, PostgresLexicon, testing::ValuesIn(kUdlForms),
 // file, once; the list stays empty, the dialog stays open and OK builds with an empty code.
 struct Unreachable {
   const char* name;
-  bool needsPrivateServer;  // a server of the test's own, which odbc may stop
   // The ODBC string of a server that cannot serve the lexicon.
-  std::string (*odbc)(kptest::PrivatePgServer* server);
+  std::string (*odbc)();
 };
 
 void PrintTo(const Unreachable& cause, std::ostream* os) {
   *os << cause.name;
 }
 
+// A local port where no server listens, and none can while the test runs: a socket bound to it
+// that never listens, held until the process ends, so a connect is refused at once. (A port that
+// a stopped server of the test's own left free may be taken by another server that a test
+// running in parallel starts.)
+int RefusingPort() {
+  static const int port = [] {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      return 1;  // port 1 on the loopback: nothing listens there either
+    return (int)ntohs(address.sin_port);
+  }();
+  return port;
+}
+
 const Unreachable kUnreachable[] = {
-    {"ServerDown", true,
-     [](kptest::PrivatePgServer* server) {
-       // A server that ran on this port a moment ago and has stopped.
-       int port = server->Port();
-       server->Stop();
-       return "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(port) +
+    {"ServerDown",
+     [] {
+       return "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + std::to_string(RefusingPort()) +
               ";Database=postgres;Uid=postgres;Pwd=;";
      }},
-    {"WrongPassword", false,
-     [](kptest::PrivatePgServer*) { return PgTestServer::OdbcString("postgres", "kp_secret", "wrong"); }},
-    {"NoSuchDatabase", false,
-     [](kptest::PrivatePgServer*) { return PgTestServer::OdbcString("kp_no_such_lexicon"); }},
+    {"WrongPassword",
+     [] { return PgTestServer::OdbcString("postgres", "kp_secret", "wrong"); }},
+    {"NoSuchDatabase",
+     [] { return PgTestServer::OdbcString("kp_no_such_lexicon"); }},
 };
 
 class UnreachableLexicon : public testing::TestWithParam<Unreachable> {
@@ -192,12 +207,7 @@ class UnreachableLexicon : public testing::TestWithParam<Unreachable> {
 TEST_P(UnreachableLexicon, ShowsTheConnectFailureMessageAndBuildsWithAnEmptyCode) {
   std::string why;
   if (!PgTestServer::Available(&why)) GTEST_SKIP() << why;
-  std::unique_ptr<kptest::PrivatePgServer> server;
-  if (GetParam().needsPrivateServer) {
-    server = std::make_unique<kptest::PrivatePgServer>();
-    if (!server->Started()) GTEST_SKIP() << "a private PostgreSQL server did not start";
-  }
-  host_.WriteUdlInitString("Provider=MSDASQL;Extended Properties=\"" + GetParam().odbc(server.get()) + "\"");
+  host_.WriteUdlInitString("Provider=MSDASQL;Extended Properties=\"" + GetParam().odbc() + "\"");
   HostRun run = host_.Run("launch dsi\npick 1 2\ndialog connect\ndialog ok\n");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, kLaunched + "> pick 1 2\n[dialog] " + kDialogCaption + "\n" + Action("connect") +
