@@ -9,7 +9,8 @@
 #   scripts/pg-server.sh stop STATE    stops the server STATE names, removes its folder and STATE
 #   scripts/pg-server.sh status STATE  exit 0 when the server STATE names is up
 #
-# The server listens on 127.0.0.1 at a free port from 54329 upward, with its socket in its own
+# The server listens on 127.0.0.1 at a free port from a random one in 54329..58328 upward (a
+# server a test stops and starts again wants its port back meanwhile), with its socket in its own
 # folder, as user "postgres" with trust authentication, except for the role "kp_secret"
 # (password "right"), which must give its password (scram-sha-256) so that a wrong one can be
 # tried. Started as root, the server runs as the system user postgres (PostgreSQL refuses root).
@@ -69,7 +70,9 @@ case "$action" in
     hba="$dir/data/pg_hba.conf"
     as_owner sh -c "{ echo 'host all kp_secret 127.0.0.1/32 scram-sha-256'; cat '$hba'; } > '$hba.new' && mv '$hba.new' '$hba'"
     # Servers started side by side may pick the same free port; the loser tries the next one.
-    port=54329
+    # The first port tried is random: the lowest free port is often one that a test's server
+    # has just given up for a moment and is about to take again.
+    port=$((54329 + RANDOM % 4000))
     started=0
     for attempt in $(seq 1 20); do
       while ! port_free "$port"; do port=$((port + 1)); done
