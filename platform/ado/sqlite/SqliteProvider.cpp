@@ -12,8 +12,8 @@
 
 #include "AdoText.h"
 #include "ConnectionString.h"
-#include "OleDbErrors.h"
 #include "SchemaRowset.h"
+#include "UtilErrors.h"
 
 namespace kp::ado {
 namespace {
@@ -285,46 +285,44 @@ class SqliteSession final : public ProviderSession {
     switch (schema) {
       case adSchemaTables:
         q.sql =
-            u"SELECT NULL AS TABLE_CATALOG, NULL AS TABLE_SCHEMA, name AS TABLE_NAME, "
-            u"CASE WHEN type = 'view' THEN 'VIEW' WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM "
-            u"TABLE' "
-            u"ELSE 'TABLE' END AS TABLE_TYPE, NULL AS TABLE_GUID, NULL AS DESCRIPTION, NULL AS TABLE_PROPID, "
-            u"NULL AS DATE_CREATED, NULL AS DATE_MODIFIED FROM sqlite_master "
-            u"WHERE type IN ('table', 'view') AND (?1 IS NULL OR name = ?1) AND (?2 IS NULL OR TABLE_TYPE = "
-            u"?2) "
-            u"ORDER BY TABLE_TYPE, TABLE_NAME";
+            uR"(SELECT NULL AS TABLE_CATALOG, NULL AS TABLE_SCHEMA, name AS TABLE_NAME,
+  CASE WHEN type = 'view' THEN 'VIEW' WHEN name LIKE 'sqlite\_%' ESCAPE '\' THEN 'SYSTEM TABLE'
+  ELSE 'TABLE' END AS TABLE_TYPE, NULL AS TABLE_GUID, NULL AS DESCRIPTION, NULL AS TABLE_PROPID,
+  NULL AS DATE_CREATED, NULL AS DATE_MODIFIED
+FROM sqlite_master
+WHERE type IN ('table', 'view') AND (?1 IS NULL OR name = ?1) AND (?2 IS NULL OR TABLE_TYPE = ?2)
+ORDER BY TABLE_TYPE, TABLE_NAME)";
         q.params = {restriction(2), restriction(3)};
         q.declTypes = SchemaRowset::DeclTypes(adSchemaTables);
         break;
       case adSchemaColumns:
         q.sql =
-            u"SELECT NULL AS TABLE_CATALOG, NULL AS TABLE_SCHEMA, m.name AS TABLE_NAME, p.name AS "
-            u"COLUMN_NAME, "
-            u"NULL AS COLUMN_GUID, NULL AS COLUMN_PROPID, p.cid + 1 AS ORDINAL_POSITION, "
-            u"p.dflt_value IS NOT NULL AS COLUMN_HASDEFAULT, p.dflt_value AS COLUMN_DEFAULT, "
-            u"kp_ado_flags(p.type, p.\"notnull\", p.pk) AS COLUMN_FLAGS, NOT p.\"notnull\" AS IS_NULLABLE, "
-            u"kp_ado_type(p.type) AS DATA_TYPE, NULL AS TYPE_GUID, "
-            u"kp_ado_size(p.type) AS CHARACTER_MAXIMUM_LENGTH, NULL AS CHARACTER_OCTET_LENGTH, "
-            u"kp_ado_precision(p.type) AS NUMERIC_PRECISION, kp_ado_scale(p.type) AS NUMERIC_SCALE "
-            u"FROM sqlite_master m JOIN pragma_table_info(m.name) p "
-            u"WHERE m.type IN ('table', 'view') AND (?1 IS NULL OR m.name = ?1) AND (?2 IS NULL OR p.name = "
-            u"?2) "
-            u"ORDER BY m.name, p.cid";
+            uR"(SELECT NULL AS TABLE_CATALOG, NULL AS TABLE_SCHEMA, m.name AS TABLE_NAME,
+  p.name AS COLUMN_NAME, NULL AS COLUMN_GUID, NULL AS COLUMN_PROPID, p.cid + 1 AS ORDINAL_POSITION,
+  p.dflt_value IS NOT NULL AS COLUMN_HASDEFAULT, p.dflt_value AS COLUMN_DEFAULT,
+  kp_ado_flags(p.type, p."notnull", p.pk) AS COLUMN_FLAGS, NOT p."notnull" AS IS_NULLABLE,
+  kp_ado_type(p.type) AS DATA_TYPE, NULL AS TYPE_GUID,
+  kp_ado_size(p.type) AS CHARACTER_MAXIMUM_LENGTH, NULL AS CHARACTER_OCTET_LENGTH,
+  kp_ado_precision(p.type) AS NUMERIC_PRECISION, kp_ado_scale(p.type) AS NUMERIC_SCALE
+FROM sqlite_master m JOIN pragma_table_info(m.name) p
+WHERE m.type IN ('table', 'view') AND (?1 IS NULL OR m.name = ?1) AND (?2 IS NULL OR p.name = ?2)
+ORDER BY m.name, p.cid)";
         q.params = {restriction(2), restriction(3)};
         q.declTypes = SchemaRowset::DeclTypes(adSchemaColumns);
         break;
       case adSchemaPrimaryKeys:
         q.sql =
-            u"SELECT NULL AS TABLE_CATALOG, NULL AS TABLE_SCHEMA, m.name AS TABLE_NAME, p.name AS "
-            u"COLUMN_NAME, "
-            u"NULL AS COLUMN_GUID, NULL AS COLUMN_PROPID, p.pk AS ORDINAL, 'PK_' || m.name AS PK_NAME "
-            u"FROM sqlite_master m JOIN pragma_table_info(m.name) p "
-            u"WHERE m.type = 'table' AND p.pk > 0 AND (?1 IS NULL OR m.name = ?1) ORDER BY m.name, p.pk";
+            uR"(SELECT NULL AS TABLE_CATALOG, NULL AS TABLE_SCHEMA, m.name AS TABLE_NAME,
+  p.name AS COLUMN_NAME, NULL AS COLUMN_GUID, NULL AS COLUMN_PROPID, p.pk AS ORDINAL,
+  'PK_' || m.name AS PK_NAME
+FROM sqlite_master m JOIN pragma_table_info(m.name) p
+WHERE m.type = 'table' AND p.pk > 0 AND (?1 IS NULL OR m.name = ?1)
+ORDER BY m.name, p.pk)";
         q.params = {restriction(2)};
         q.declTypes = SchemaRowset::DeclTypes(adSchemaPrimaryKeys);
         break;
       default:
-        err.hr = (HRESULT)(0x800A0000 + adErrFeatureNotAvailable);
+        err.hr = AdoErr(adErrFeatureNotAvailable);
         err.description = u"Object or provider is not able to perform requested operation.";
         err.sqlState = u"HYC00";
         err.source = kSource;
@@ -342,7 +340,7 @@ class SqliteSession final : public ProviderSession {
     keys.clear();
     std::string t = ToUtf8(table);
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, "SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk", -1,
+    int rc = sqlite3_prepare_v2(db_, R"(SELECT name FROM pragma_table_info(?1) WHERE pk > 0 ORDER BY pk)", -1,
                                 &stmt, nullptr);
     if (rc != SQLITE_OK) {
       err = MakeError(db_, rc);
@@ -627,10 +625,10 @@ HRESULT SqliteProvider::Open(const ConnectionString& cs, const ProviderLogin&, c
   if (rc == SQLITE_OK && path != ":memory:") {
     // Another connection may hold the file's lock for a moment (a writer committing): the read
     // waits for it as long as ConnectionTimeout allows (0 waits without limit).
-    sqlite3_busy_timeout(db, timeoutSeconds > 0 ? (int)std::min<LONG>(timeoutSeconds, INT_MAX / 1000) * 1000
-                                                : INT_MAX);
+    sqlite3_busy_timeout(
+        db, timeoutSeconds > 0 ? (int)std::min<LONG>(timeoutSeconds, INT_MAX / 1000) * 1000 : INT_MAX);
     // Reading the schema proves the file is a database (sqlite3_open_v2 does not read it).
-    rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db, R"(SELECT count(*) FROM sqlite_master)", nullptr, nullptr, nullptr);
   }
   if (rc != SQLITE_OK) {
     err = MakeError(db, rc);
@@ -670,7 +668,7 @@ HRESULT SqliteProvider::Compact(const std::string& src, const std::string& dst, 
   int rc = sqlite3_open_v2(src.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   if (rc == SQLITE_OK) {
     sqlite3_stmt* stmt = nullptr;
-    rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &stmt, nullptr);
+    rc = sqlite3_prepare_v2(db, R"(VACUUM INTO ?1)", -1, &stmt, nullptr);
     if (rc == SQLITE_OK) {
       sqlite3_bind_text(stmt, 1, dst.c_str(), (int)dst.size(), SQLITE_TRANSIENT);
       rc = sqlite3_step(stmt);
