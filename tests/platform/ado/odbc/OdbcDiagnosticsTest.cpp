@@ -13,12 +13,6 @@
 namespace kp::ado {
 namespace {
 
-std::string Narrow(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) out.push_back(c < 0x80 ? (char)c : '?');
-  return out;
-}
-
 // An ODBC 3 environment of the driver manager, freed at the end of the test.
 class Environment {
  public:
@@ -49,15 +43,15 @@ TEST(OdbcDiagnostics, FailureWithoutRecordsNamesTheCall) {
   ASSERT_TRUE(OdbcDiagnostics::Failed(SQL_INVALID_HANDLE, SQL_HANDLE_STMT, SQL_NULL_HANDLE, "SQLFetch", err));
   EXPECT_EQ(err.hr, E_FAIL);
   EXPECT_EQ(err.sqlState, u"HY000");
-  EXPECT_EQ(Narrow(err.description), "SQLFetch: invalid handle");
+  EXPECT_EQ(err.description, u"SQLFetch: invalid handle");
   EXPECT_EQ(err.source, OdbcDiagnostics::kSource);
   EXPECT_TRUE(err.further.empty());
 
   ASSERT_TRUE(OdbcDiagnostics::Failed(SQL_ERROR, SQL_HANDLE_DBC, SQL_NULL_HANDLE, "SQLEndTran", err));
-  EXPECT_EQ(Narrow(err.description), "SQLEndTran failed");
+  EXPECT_EQ(err.description, u"SQLEndTran failed");
   // SQL_NO_DATA is no success either: callers that expect it test for it first.
   ASSERT_TRUE(OdbcDiagnostics::Failed(SQL_NO_DATA, SQL_HANDLE_STMT, SQL_NULL_HANDLE, "SQLExecute", err));
-  EXPECT_EQ(Narrow(err.description), "SQLExecute failed");
+  EXPECT_EQ(err.description, u"SQLExecute failed");
 }
 
 TEST(OdbcDiagnostics, DriverManagerRecordLeadsTheError) {
