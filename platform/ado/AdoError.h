@@ -1,18 +1,15 @@
-// How the ADO objects fail: ADO's own run-time errors (facility 0xA, HRESULT 0x800A0000 +
-// number, with the documented message text) are raised through IErrorInfo only; provider errors
-// also go into the connection's Errors collection (see AdoConnection::RaiseProvider). Every
+// How the ADO objects fail: ADO's own run-time errors (facility 0xA, AdoErr(number) of
+// UtilErrors.h, with the documented message text) are raised through IErrorInfo only; provider
+// errors also go into the connection's Errors collection (see AdoConnection::RaiseProvider). Every
 // failure path sets the thread's error object with SetErrorInfo, so _com_error::Description()
 // and Source() carry the text after a wrapper throws.
 #pragma once
 #include <string>
 
+#include "UtilErrors.h"
 #include "oaidl.h"
 
 namespace kp::ado {
-
-constexpr HRESULT AdoErr(int number) {
-  return (HRESULT)(0x800A0000u + (unsigned)number);
-}
 
 // The documented message of an ADO error number (ErrorValueEnum), or "" for other codes.
 const char16_t* AdoErrorText(HRESULT hr);

@@ -9,6 +9,7 @@
 
 #include "AdoText.h"
 #include "DateText.h"
+#include "UtilErrors.h"
 #include "kp/kpvariant.h"
 
 namespace kp::ado {
@@ -303,7 +304,7 @@ HRESULT ValueConversion::VariantToCell(const VARIANT& in, const ColumnInfo* col,
   VariantInit(&coerced);
   VARTYPE base = v->vt & ~VT_BYREF;
   if (v->vt & VT_BYREF) {
-    if (FAILED(VariantCopyInd(&coerced, v))) return adErrDataConversion + 0x800A0000;
+    if (FAILED(VariantCopyInd(&coerced, v))) return AdoErr(adErrDataConversion);
     v = &coerced;
     base = v->vt;
   }
@@ -316,7 +317,7 @@ HRESULT ValueConversion::VariantToCell(const VARIANT& in, const ColumnInfo* col,
     VariantInit(&tmp);
     if (FAILED(VariantChangeType(&tmp, v, 0, col->vt))) {
       VariantClear(&coerced);
-      return (HRESULT)(0x800A0000 + adErrDataConversion);
+      return AdoErr(adErrDataConversion);
     }
     VariantClear(&coerced);
     coerced = tmp;
@@ -377,7 +378,7 @@ HRESULT ValueConversion::VariantToCell(const VARIANT& in, const ColumnInfo* col,
       if (col && col->type == adDBTime) form = 'T';
       std::u16string t = FormatDateText(v->date, form);
       if (t.empty()) {
-        hr = (HRESULT)(0x800A0000 + adErrDataConversion);
+        hr = AdoErr(adErrDataConversion);
         break;
       }
       out = arena.Text(t.data(), t.size());

@@ -79,7 +79,7 @@ HRESULT ConnectionString::Parse(std::u16string_view text, ConnectionString& out)
         value += text[i++];
       }
       while (i < n && IsBlank(text[i])) ++i;
-      if (!closed || (i < n && text[i] != u';')) return kDbBadInitString;
+      if (!closed || (i < n && text[i] != u';')) return DB_E_BADINITSTRING;
     } else {
       size_t start = i;
       if (i < n && text[i] == u'{') {

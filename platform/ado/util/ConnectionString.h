@@ -23,7 +23,7 @@ class ConnectionString {
   using Pair = std::pair<std::u16string, std::u16string>;
 
   // Parses text into out (replacing what out held). An unterminated quoted value, or text other
-  // than blanks between a closing quote and the next ';', fails with kDbBadInitString and leaves
+  // than blanks between a closing quote and the next ';', fails with DB_E_BADINITSTRING and leaves
   // out empty.
   static HRESULT Parse(std::u16string_view text, ConnectionString& out);
 

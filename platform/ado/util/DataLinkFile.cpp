@@ -145,21 +145,21 @@ HRESULT DataLinkFile::Read(const std::string& utf8Path, std::u16string& initStri
 
   struct stat st;
   if (stat(utf8Path.c_str(), &st) != 0) {
-    if (errno == EACCES) return fail(kStgAccessDenied, file, u"' cannot be opened: access denied.");
-    return fail(kStgFileNotFound, file, u"' was not found.");
+    if (errno == EACCES) return fail(STG_E_ACCESSDENIED, file, u"' cannot be opened: access denied.");
+    return fail(STG_E_FILENOTFOUND, file, u"' was not found.");
   }
-  if (S_ISDIR(st.st_mode)) return fail(kStgReadFault, file, u"' is a folder, not a file.");
-  if (!S_ISREG(st.st_mode)) return fail(kStgReadFault, file, u"' is not a regular file.");
+  if (S_ISDIR(st.st_mode)) return fail(STG_E_READFAULT, file, u"' is a folder, not a file.");
+  if (!S_ISREG(st.st_mode)) return fail(STG_E_READFAULT, file, u"' is not a regular file.");
   // O_NONBLOCK: should the name have become a FIFO since stat, opening it does not wait for a
   // writer; the check below then refuses it.
   int fd = open(utf8Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    if (errno == EACCES) return fail(kStgAccessDenied, file, u"' cannot be opened: access denied.");
-    return fail(kStgReadFault, file, u"' cannot be opened.");
+    if (errno == EACCES) return fail(STG_E_ACCESSDENIED, file, u"' cannot be opened: access denied.");
+    return fail(STG_E_READFAULT, file, u"' cannot be opened.");
   }
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
-    return fail(kStgReadFault, file, u"' is not a regular file.");
+    return fail(STG_E_READFAULT, file, u"' is not a regular file.");
   }
   // Read one byte past the limit to tell a file at the limit from a longer one; the size stat
   // gave is not trusted (the file may grow while it is read).
@@ -175,15 +175,15 @@ HRESULT DataLinkFile::Read(const std::string& utf8Path, std::u16string& initStri
     bytes.append(buf, (size_t)got);
   }
   close(fd);
-  if (readError) return fail(kStgReadFault, file, u"' could not be read.");
+  if (readError) return fail(STG_E_READFAULT, file, u"' could not be read.");
   if (bytes.size() > kMaxFileBytes)
-    return fail(kStgInvalidHeader, file,
+    return fail(STG_E_INVALIDHEADER, file,
                 u"' is larger than " + Widen(std::to_string(kMaxFileBytes), CP_UTF8) +
                     u" bytes; a data link file holds one line of text.");
 
   std::u16string text, problem;
   if (!Decode(bytes, text, &problem))
-    return fail(kStgInvalidHeader, file, u"' is not valid text: " + problem);
+    return fail(STG_E_INVALIDHEADER, file, u"' is not valid text: " + problem);
   bool headerSeen = false;
   size_t pos = 0;
   while (pos <= text.size()) {
@@ -201,8 +201,8 @@ HRESULT DataLinkFile::Read(const std::string& utf8Path, std::u16string& initStri
     initString = std::u16string(line);
     return S_OK;
   }
-  if (!headerSeen) return fail(kStgInvalidHeader, file, u"' does not start with the [oledb] header.");
-  return fail(kStgInvalidHeader, file, u"' holds no initialization string.");
+  if (!headerSeen) return fail(STG_E_INVALIDHEADER, file, u"' does not start with the [oledb] header.");
+  return fail(STG_E_INVALIDHEADER, file, u"' holds no initialization string.");
 }
 
 HRESULT DataLinkFile::Write(const std::string& utf8Path, std::u16string_view initString) {
@@ -218,10 +218,10 @@ HRESULT DataLinkFile::Write(const std::string& utf8Path, std::u16string_view ini
     bytes += (char)(c >> 8);
   }
   FILE* f = std::fopen(utf8Path.c_str(), "wb");
-  if (!f) return kStgAccessDenied;
+  if (!f) return STG_E_ACCESSDENIED;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = std::fclose(f) == 0 && ok;
-  return ok ? S_OK : kStgWriteFault;
+  return ok ? S_OK : STG_E_WRITEFAULT;
 }
 
 std::string DataLinkFile::Folder(const std::string& utf8Path) {

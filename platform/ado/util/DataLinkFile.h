@@ -27,20 +27,20 @@ class DataLinkFile {
  public:
   // Answers S_OK with the init string, or fails (initString empty) with an English description
   // naming the file:
-  //   kStgFileNotFound   the file (or a folder on its path) does not exist;
-  //   kStgAccessDenied   it exists but cannot be opened for reading (permissions);
-  //   kStgReadFault      it is a folder, a device, a FIFO or anything else but a regular
-  //                      file, or reading failed;
-  //   kStgInvalidHeader  empty, larger than 1 MiB, not valid text, no "[oledb]" header, or no
-  //                      init string after the header.
+  //   STG_E_FILENOTFOUND   the file (or a folder on its path) does not exist;
+  //   STG_E_ACCESSDENIED   it exists but cannot be opened for reading (permissions);
+  //   STG_E_READFAULT      it is a folder, a device, a FIFO or anything else but a regular
+  //                        file, or reading failed;
+  //   STG_E_INVALIDHEADER  empty, larger than 1 MiB, not valid text, no "[oledb]" header, or no
+  //                        init string after the header.
   // description may be null.
   static HRESULT Read(const std::string& utf8Path, std::u16string& initString, std::u16string* description);
   static HRESULT Read(const std::string& utf8Path, std::u16string& initString, std::u16string& description) {
     return Read(utf8Path, initString, &description);
   }
 
-  // Writes (creating or replacing) a .udl file in the Windows layout. kStgAccessDenied when the
-  // file cannot be created, kStgWriteFault when writing fails.
+  // Writes (creating or replacing) a .udl file in the Windows layout. STG_E_ACCESSDENIED when the
+  // file cannot be created, STG_E_WRITEFAULT when writing fails.
   static HRESULT Write(const std::string& utf8Path, std::u16string_view initString);
 
   // The folder part of a path ('/' or '\\' separated): "/data/iso.udl" -> "/data",

@@ -65,9 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ConnectionString, UnterminatedQuoteIsABadInitString) {
   ConnectionString cs;
   cs.Set(u"sentinel", u"x");
-  EXPECT_EQ(ConnectionString::Parse(u"Password=\"abc;X=1", cs), kp::ado::kDbBadInitString);
+  EXPECT_EQ(ConnectionString::Parse(u"Password=\"abc;X=1", cs), DB_E_BADINITSTRING);
   EXPECT_TRUE(cs.Empty());
-  EXPECT_EQ(ConnectionString::Parse(u"Password=\"abc\" junk;X=1", cs), kp::ado::kDbBadInitString);
+  EXPECT_EQ(ConnectionString::Parse(u"Password=\"abc\" junk;X=1", cs), DB_E_BADINITSTRING);
 }
 
 TEST(ConnectionString, KeywordsAreCaseInsensitive) {

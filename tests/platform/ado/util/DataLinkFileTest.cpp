@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DataLinkFileTest, MissingFileIsStgFileNotFoundNamingTheFile) {
   std::u16string init = u"sentinel", description;
-  EXPECT_EQ(DataLinkFile::Read(Path("nosuch.udl"), init, description), kp::ado::kStgFileNotFound);
+  EXPECT_EQ(DataLinkFile::Read(Path("nosuch.udl"), init, description), STG_E_FILENOTFOUND);
   EXPECT_EQ(init, u"");
   EXPECT_NE(description.find(u"nosuch.udl"), std::u16string::npos);
   EXPECT_NE(description.find(u"not found"), std::u16string::npos);
@@ -110,22 +110,22 @@ TEST_F(DataLinkFileTest, MissingFileIsStgFileNotFoundNamingTheFile) {
 
 TEST_F(DataLinkFileTest, FileWithoutHeaderOrInitStringIsStgInvalidHeader) {
   std::u16string init = u"sentinel", description;
-  EXPECT_EQ(DataLinkFile::Read(WriteBytes("empty.udl", ""), init, description), kp::ado::kStgInvalidHeader);
+  EXPECT_EQ(DataLinkFile::Read(WriteBytes("empty.udl", ""), init, description), STG_E_INVALIDHEADER);
   EXPECT_NE(description.find(u"empty.udl"), std::u16string::npos);
   EXPECT_EQ(DataLinkFile::Read(WriteBytes("noheader.udl", "Provider=SQLite\r\n"), init, description),
-            kp::ado::kStgInvalidHeader);
+            STG_E_INVALIDHEADER);
   EXPECT_EQ(
       DataLinkFile::Read(
           WriteBytes("noinit.udl", "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n\r\n"),
           init, description),
-      kp::ado::kStgInvalidHeader);
+      STG_E_INVALIDHEADER);
   EXPECT_EQ(init, u"");
   EXPECT_NE(description.find(u"no initialization string"), std::u16string::npos);
 }
 
 TEST_F(DataLinkFileTest, AFolderIsAReadFault) {
   std::u16string init, description;
-  EXPECT_EQ(DataLinkFile::Read(testing::TempDir(), init, description), kp::ado::kStgReadFault);
+  EXPECT_EQ(DataLinkFile::Read(testing::TempDir(), init, description), STG_E_READFAULT);
 }
 
 // Runs body in a child process and answers its exit status (100 when an exception escaped
@@ -171,7 +171,7 @@ TEST_F(DataLinkFileTest, ADeviceIsRefusedWithoutReadingIt) {
       [] {
         std::u16string init = u"sentinel", description;
         HRESULT hr = DataLinkFile::Read("/dev/zero", init, description);
-        if (hr != kp::ado::kStgReadFault) return 1;
+        if (hr != STG_E_READFAULT) return 1;
         if (!init.empty()) return 2;
         if (description != u"The data link file '/dev/zero' is not a regular file.") return 3;
         return 0;
@@ -193,7 +193,7 @@ TEST_F(DataLinkFileTest, AFifoIsRefusedWithoutBlocking) {
     reading.wait();
     FAIL() << "reading a FIFO blocked for 20 s";
   }
-  EXPECT_EQ(reading.get(), kp::ado::kStgReadFault);
+  EXPECT_EQ(reading.get(), STG_E_READFAULT);
   EXPECT_EQ(init, u"");
   EXPECT_NE(description.find(u"fifo.udl' is not a regular file."), std::u16string::npos);
 }
@@ -225,7 +225,7 @@ class DataLinkMalformed : public DataLinkFileTest, public testing::WithParamInte
 TEST_P(DataLinkMalformed, IsAnInvalidHeaderNamingTheFileAndTheFault) {
   std::string p = WriteBytes("bad.udl", GetParam().bytes);
   std::u16string init = u"sentinel", description;
-  EXPECT_EQ(DataLinkFile::Read(p, init, description), kp::ado::kStgInvalidHeader);
+  EXPECT_EQ(DataLinkFile::Read(p, init, description), STG_E_INVALIDHEADER);
   EXPECT_EQ(init, u"");
   std::u16string expected = u"The data link file '" + std::u16string(p.begin(), p.end()) +
                             u"' is not valid text: " + GetParam().problem;
@@ -274,7 +274,7 @@ TEST_F(DataLinkFileTest, SizeIsLimited) {
   ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, (off_t)16 << 20), 0);  // 16 MiB of zeros, sparse
   close(fd);
-  EXPECT_EQ(DataLinkFile::Read(p, text, description), kp::ado::kStgInvalidHeader);
+  EXPECT_EQ(DataLinkFile::Read(p, text, description), STG_E_INVALIDHEADER);
   EXPECT_EQ(text, u"");
   EXPECT_EQ(description, u"The data link file '" + std::u16string(p.begin(), p.end()) +
                              u"' is larger than 1048576 bytes; a data link file holds one line of text.");

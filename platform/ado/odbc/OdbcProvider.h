@@ -3,7 +3,7 @@
 // Provider), the SQL Server providers SQLOLEDB, SQLNCLI, SQLNCLI10, SQLNCLI11 and MSOLEDBSQL
 // (FreeTDS driver) and the Jet/ACE providers Microsoft.Jet.OLEDB and Microsoft.ACE.OLEDB
 // (MDBTools driver, read-only); any ".N" version. The connection string is mapped by
-// OdbcConnect (util/OdbcConnect.h) and opened with SQLDriverConnectW, SQL_DRIVER_NOPROMPT, the
+// OdbcConnect (OdbcConnect.h) and opened with SQLDriverConnectW, SQL_DRIVER_NOPROMPT, the
 // ConnectionTimeout as login and connection time-out, and Mode=Read as SQL_MODE_READ_ONLY.
 //
 // One ODBC 3 environment serves the process; it is made at the first open and lives until the

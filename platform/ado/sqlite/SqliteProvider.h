@@ -7,7 +7,8 @@
 // (adModeRead) opens read-only. SQL text goes to SQLite as it is; '?' parameters bind in order.
 // SQLite has no stored procedures. Transactions nest with savepoints. CommandTimeout interrupts a
 // statement that runs longer (SQLSTATE HYT00) and is also the busy timeout for a locked database.
-// Errors map to SQLSTATEs and OLE DB HRESULTs in one place (docs/ado.md, "SQLite provider").
+// Errors map to SQLSTATEs and OLE DB HRESULTs in one place (SqliteDiagnostics.h). The session
+// and its cursor are SqliteSession and SqliteCursor.
 #pragma once
 #include <string>
 

@@ -1,8 +1,10 @@
-// ODBC diagnostics to OLE DB errors (see OdbcDiagnostics.h).
+// ODBC diagnostics to OLE DB errors (see OdbcDiagnostics.h). Needs nothing of the ADO library
+// but its ProviderError, so that it is tested on its own against the driver manager.
 #include "OdbcDiagnostics.h"
 
-#include "AdoText.h"
-#include "OleDbErrors.h"
+#include <cstring>
+
+#include "oledberr.h"
 
 namespace kp::ado {
 namespace {
@@ -60,7 +62,8 @@ ProviderError OdbcDiagnostics::Collect(SQLSMALLINT type, SQLHANDLE handle, SQLRE
     records.push_back(std::move(e));
   }
   if (records.empty()) {
-    std::u16string text = Ascii(what) + (rc == SQL_INVALID_HANDLE ? u": invalid handle" : u" failed");
+    std::u16string text(what, what + std::strlen(what));  // a function name: ASCII
+    text += rc == SQL_INVALID_HANDLE ? u": invalid handle" : u" failed";
     return Make(E_FAIL, u"HY000", text);
   }
   ProviderError lead = records.front();
@@ -71,6 +74,13 @@ ProviderError OdbcDiagnostics::Collect(SQLSMALLINT type, SQLHANDLE handle, SQLRE
   }
   for (size_t i = from; i < records.size(); ++i) lead.further.push_back(std::move(records[i]));
   return lead;
+}
+
+bool OdbcDiagnostics::Failed(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what,
+                             ProviderError& err) {
+  if (SQL_SUCCEEDED(rc)) return false;
+  err = Collect(type, handle, rc, what);
+  return true;
 }
 
 bool OdbcDiagnostics::HasState(SQLSMALLINT type, SQLHANDLE handle, std::u16string_view want) {

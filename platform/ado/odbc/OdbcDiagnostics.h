@@ -1,5 +1,6 @@
-// The one place where an ODBC failure becomes an OLE DB error: every diagnostic record of the
-// failing handle (SQLGetDiagRecW) becomes a ProviderError (SQLSTATE, native error, message; source
+// The one place where an ODBC failure becomes an OLE DB error. Every driver call's SQLRETURN goes
+// through Failed, which leaves the error in the caller's ProviderError; every diagnostic record of
+// the failing handle (SQLGetDiagRecW) becomes a ProviderError (SQLSTATE, native error, message; source
 // "Microsoft OLE DB Provider for ODBC Drivers"), the first one leading, the others as further
 // records, so that Connection.Errors lists them all as ADO does.
 //
@@ -25,6 +26,12 @@ namespace kp::ado {
 class OdbcDiagnostics {
  public:
   static constexpr const char16_t* kSource = u"Microsoft OLE DB Provider for ODBC Drivers";
+
+  // The check around a driver call: false when rc is SQL_SUCCESS or SQL_SUCCESS_WITH_INFO;
+  // otherwise (SQL_NO_DATA too) true, with err holding the handle's diagnostics (Collect) and
+  // err.hr the HRESULT to answer. what names the call.
+  static bool Failed(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char* what,
+                     ProviderError& err);
 
   // The diagnostics of handle after a call that answered rc (SQL_ERROR, SQL_INVALID_HANDLE ...).
   // what names the call for the rare failure that leaves no record.

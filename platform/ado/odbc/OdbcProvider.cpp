@@ -14,6 +14,7 @@
 #include "OdbcConnect.h"
 #include "OdbcDiagnostics.h"
 #include "OdbcSession.h"
+#include "UtilErrors.h"
 
 namespace kp::ado {
 namespace {
@@ -84,7 +85,7 @@ HRESULT OdbcProvider::Open(const ConnectionString& cs, const ProviderLogin& logi
                            std::unique_ptr<ProviderSession>& session, ProviderError& err) {
   OdbcConnect::Target target = OdbcConnect::Build(cs, FromUtf8(udlFolder), login.user, login.password);
   if (target.family == OdbcConnect::Family::Unknown) {
-    err = OdbcDiagnostics::Make((HRESULT)(0x800A0000 + adErrProviderNotFound), u"IM002",
+    err = OdbcDiagnostics::Make(AdoErr(adErrProviderNotFound), u"IM002",
                                 u"Provider cannot be found. It may not be correctly installed.");
     return err.hr;
   }
@@ -95,7 +96,7 @@ HRESULT OdbcProvider::Open(const ConnectionString& cs, const ProviderLogin& logi
   }
   if (!target.driver.empty() && !DriverInstalled(target.driver)) {
     err = OdbcDiagnostics::Make(
-        (HRESULT)(0x800A0000 + adErrProviderNotFound), u"IM003",
+        AdoErr(adErrProviderNotFound), u"IM003",
         u"Provider cannot be found. It may not be correctly installed. (The ODBC driver \"" + target.driver +
             u"\" that " + cs.Get(u"Provider") + u" needs is not installed.)");
     return err.hr;
@@ -103,10 +104,7 @@ HRESULT OdbcProvider::Open(const ConnectionString& cs, const ProviderLogin& logi
   SQLHDBC dbc = SQL_NULL_HDBC;
   Utf8CtypeForThisThread utf8;  // the driver manager picks the connection's encodings here
   SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_ENV, env, rc, "SQLAllocHandle");
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_ENV, env, "SQLAllocHandle", err)) return err.hr;
   if (timeoutSeconds > 0) {
     SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, (SQLPOINTER)(SQLULEN)timeoutSeconds, SQL_IS_UINTEGER);
     SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, (SQLPOINTER)(SQLULEN)timeoutSeconds,
@@ -119,8 +117,7 @@ HRESULT OdbcProvider::Open(const ConnectionString& cs, const ProviderLogin& logi
   SQLSMALLINT outLength = 0;
   rc = SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(connect.data()),
                          (SQLSMALLINT)connect.size(), out, 1024, &outLength, SQL_DRIVER_NOPROMPT);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_DBC, dbc, rc, "SQLDriverConnectW");
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_DBC, dbc, "SQLDriverConnectW", err)) {
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     return err.hr;
   }

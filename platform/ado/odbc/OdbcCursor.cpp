@@ -129,10 +129,7 @@ OdbcCursor::~OdbcCursor() {
 HRESULT OdbcCursor::Describe(ProviderError& err) {
   SQLSMALLINT count = 0;
   SQLRETURN rc = SQLNumResultCols(stmt_, &count);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, rc, "SQLNumResultCols");
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, stmt_, "SQLNumResultCols", err)) return err.hr;
   columns_.resize(count);
   slots_.resize(count);
   bool anyLong = false;
@@ -144,10 +141,7 @@ HRESULT OdbcCursor::Describe(ProviderError& err) {
     SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = SQL_NULLABLE_UNKNOWN;
     SQLULEN size = 0;
     rc = SQLDescribeColW(stmt_, n, name, 256, &nameLength, &sqlType, &size, &digits, &nullable);
-    if (!SQL_SUCCEEDED(rc)) {
-      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, rc, "SQLDescribeColW");
-      return err.hr;
-    }
+    if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, stmt_, "SQLDescribeColW", err)) return err.hr;
     ColumnInfo& col = columns_[i];
     col.name = Wide(name, nameLength < 256 ? nameLength : 255);
     col.notNull = nullable == SQL_NO_NULLS;
@@ -249,10 +243,7 @@ HRESULT OdbcCursor::Describe(ProviderError& err) {
     s.buffer.reset(new char[(size_t)s.width * rows_]);
     s.ind.reset(new SQLLEN[rows_]);
     rc = SQLBindCol(stmt_, (SQLUSMALLINT)(i + 1), s.cType, s.buffer.get(), s.width, s.ind.get());
-    if (!SQL_SUCCEEDED(rc)) {
-      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, rc, "SQLBindCol");
-      return err.hr;
-    }
+    if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, stmt_, "SQLBindCol", err)) return err.hr;
   }
   return S_OK;
 }
@@ -289,8 +280,7 @@ HRESULT OdbcCursor::FetchBlock(ProviderError& err) {
     done_ = true;
     return S_FALSE;
   }
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, stmt_, rc, "SQLFetch");
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch", err)) {
     done_ = true;
     return err.hr;
   }

@@ -9,8 +9,8 @@
 #include "AdoText.h"
 #include "OdbcCursor.h"
 #include "OdbcDiagnostics.h"
-#include "OleDbErrors.h"
 #include "SchemaRowset.h"
+#include "UtilErrors.h"
 
 namespace kp::ado {
 namespace {
@@ -41,10 +41,7 @@ HRESULT ReadCatalog(SQLHSTMT st, std::vector<TextRow>& rows, ProviderError& err)
   for (;;) {
     SQLRETURN rc = SQLFetch(st);
     if (rc == SQL_NO_DATA) return S_OK;
-    if (!SQL_SUCCEEDED(rc)) {
-      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, st, rc, "SQLFetch");
-      return err.hr;
-    }
+    if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, st, "SQLFetch", err)) return err.hr;
     TextRow row((size_t)n);
     for (SQLSMALLINT c = 1; c <= n; ++c) {
       SQLWCHAR buf[1024];
@@ -115,10 +112,7 @@ OdbcSession::~OdbcSession() {
 
 HRESULT OdbcSession::NewStatement(SQLHSTMT& st, ProviderError& err) {
   SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_DBC, dbc_, rc, "SQLAllocHandle");
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_DBC, dbc_, "SQLAllocHandle", err)) return err.hr;
   if (timeout_ > 0) SQLSetStmtAttr(st, SQL_ATTR_QUERY_TIMEOUT, (SQLPOINTER)(SQLULEN)timeout_, 0);
   return S_OK;
 }
@@ -127,10 +121,7 @@ HRESULT OdbcSession::BindParameters(SQLHSTMT st, const std::vector<Cell>& params
                                     std::vector<SQLLEN>& lengths, ProviderError& err) {
   SQLSMALLINT count = 0;
   SQLRETURN rc = SQLNumParams(st, &count);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, st, rc, "SQLNumParams");
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, st, "SQLNumParams", err)) return err.hr;
   if ((size_t)count > params.size()) {
     err = OdbcDiagnostics::Make(DB_E_PARAMNOTOPTIONAL, u"07002",
                                 u"No value given for one or more required parameters.");
@@ -185,10 +176,7 @@ HRESULT OdbcSession::BindParameters(SQLHSTMT st, const std::vector<Cell>& params
                                         : 0;
     rc = SQLBindParameter(st, (SQLUSMALLINT)(i + 1), SQL_PARAM_INPUT, cType, sqlType, size, digits, data,
                           bytes, &length);
-    if (!SQL_SUCCEEDED(rc)) {
-      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, st, rc, "SQLBindParameter");
-      return err.hr;
-    }
+    if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, st, "SQLBindParameter", err)) return err.hr;
   }
   return S_OK;
 }
@@ -232,10 +220,8 @@ HRESULT OdbcSession::Execute(std::u16string_view sql, const std::vector<Cell>& p
   }
   running_ = SQL_NULL_HSTMT;
   for (;;) {
-    if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
-      err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, raw, rc, "SQLExecute");
+    if (rc != SQL_NO_DATA && OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, raw, "SQLExecute", err))
       return err.hr;
-    }
     SQLSMALLINT columns = 0;
     if (rc != SQL_NO_DATA) SQLNumResultCols(raw, &columns);
     if (columns > 0) {
@@ -268,10 +254,7 @@ HRESULT OdbcSession::ParameterCount(std::u16string_view sql, int& count, Provide
   // Some drivers prepare lazily: describing the result makes the server read the statement.
   if (SQL_SUCCEEDED(rc)) rc = SQLNumParams(raw, &n);
   if (SQL_SUCCEEDED(rc)) rc = SQLNumResultCols(raw, &columns);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, raw, rc, "SQLPrepareW");
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, raw, "SQLPrepareW", err)) return err.hr;
   count = n;
   return S_OK;
 }
@@ -289,19 +272,14 @@ HRESULT OdbcSession::RunSimple(std::u16string_view sql, ProviderError& err) {
 HRESULT OdbcSession::SetAutocommit(bool on, ProviderError& err) {
   SQLRETURN rc = SQLSetConnectAttrW(
       dbc_, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_DBC, dbc_, rc, "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)");
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_DBC, dbc_, "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)", err))
     return err.hr;
-  }
   return S_OK;
 }
 
 HRESULT OdbcSession::EndTransaction(SQLSMALLINT how, ProviderError& err) {
   SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_, how);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_DBC, dbc_, rc, "SQLEndTran");
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_DBC, dbc_, "SQLEndTran", err)) return err.hr;
   return SetAutocommit(true, err);
 }
 
@@ -340,7 +318,7 @@ HRESULT OdbcSession::Schema(int schema, const std::vector<VARIANT>& r, SchemaQue
     case adSchemaPrimaryKeys:
       return SchemaPrimaryKeys(r, q, err);
     default:
-      err = OdbcDiagnostics::Make((HRESULT)(0x800A0000 + adErrFeatureNotAvailable), u"HYC00",
+      err = OdbcDiagnostics::Make(AdoErr(adErrFeatureNotAvailable), u"HYC00",
                                   u"Object or provider is not able to perform requested operation.");
       return err.hr;
   }
@@ -352,16 +330,10 @@ template <class Call>
 HRESULT Catalog(SQLHDBC dbc, Call call, std::vector<TextRow>& rows, ProviderError& err, const char* what) {
   SQLHSTMT raw = SQL_NULL_HSTMT;
   SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc, &raw);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_DBC, dbc, rc, "SQLAllocHandle");
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_DBC, dbc, "SQLAllocHandle", err)) return err.hr;
   StatementGuard st{raw};
   rc = call(raw);
-  if (!SQL_SUCCEEDED(rc)) {
-    err = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, raw, rc, what);
-    return err.hr;
-  }
+  if (OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, raw, what, err)) return err.hr;
   return ReadCatalog(raw, rows, err);
 }
 
@@ -507,16 +479,16 @@ bool OdbcSession::LastInsertId(std::u16string_view table, std::u16string_view co
   std::vector<Cell> params;
   std::u16string quoted = QuoteIdentifier(table), col(column);
   if (EqualsAsciiNoCase(dbms_, u"PostgreSQL")) {
-    sql = u"SELECT currval(pg_get_serial_sequence(?, ?))";
+    sql = uR"(SELECT currval(pg_get_serial_sequence(?, ?)))";
     Cell t, c;
     t.kind = c.kind = CellKind::Text;
     t.p = quoted.c_str(), t.size = (uint32_t)quoted.size();
     c.p = col.c_str(), c.size = (uint32_t)col.size();
     params = {t, c};
   } else if (EqualsAsciiNoCase(dbms_, u"SQLite")) {
-    sql = u"SELECT last_insert_rowid()";
+    sql = uR"(SELECT last_insert_rowid())";
   } else if (EqualsAsciiNoCase(dbms_, u"Microsoft SQL Server")) {
-    sql = u"SELECT SCOPE_IDENTITY()";
+    sql = uR"(SELECT SCOPE_IDENTITY())";
   } else {
     return false;
   }
