@@ -95,9 +95,21 @@ function(kp_require_targets)
   endforeach()
 endfunction()
 
+# kp_leave_out(REASON path...): files or folders (relative to the calling folder) that this
+# configuration does not build because an optional package is missing; said in the configure
+# output, and exempt from the check below.
+function(kp_leave_out reason)
+  foreach(path IN LISTS ARGN)
+    cmake_path(ABSOLUTE_PATH path BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE)
+    file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${path})
+    message(STATUS "Left out (${reason}): ${relative}")
+    set_property(GLOBAL APPEND PROPERTY KP_LEFT_OUT ${path})
+  endforeach()
+endfunction()
+
 # kp_check_every_source_built(dir...): every .cpp and .c file below the folders named must be a
-# source of some target (or be listed in KP_UNBUILT_SOURCES with the reason); a file that no
-# CMakeLists names stops the configure step. Called once, at the end of the top CMakeLists.
+# source of some target or be left out by kp_leave_out; a file that no CMakeLists names stops
+# the configure step. Called once, at the end of the top CMakeLists.
 function(kp_collect_sources dir out)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   set(found)
@@ -123,12 +135,23 @@ endfunction()
 
 function(kp_check_every_source_built)
   kp_collect_sources(${CMAKE_SOURCE_DIR} built)
+  get_property(left_out GLOBAL PROPERTY KP_LEFT_OUT)
   set(missing)
   foreach(dir IN LISTS ARGN)
     file(GLOB_RECURSE present ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.c)
     foreach(source IN LISTS present)
-      file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
-      if(NOT source IN_LIST built AND NOT relative IN_LIST KP_UNBUILT_SOURCES)
+      if(source IN_LIST built)
+        continue()
+      endif()
+      set(excused FALSE)
+      foreach(path IN LISTS left_out)
+        cmake_path(IS_PREFIX path ${source} NORMALIZE prefix)
+        if(prefix)
+          set(excused TRUE)
+        endif()
+      endforeach()
+      if(NOT excused)
+        file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${source})
         list(APPEND missing ${relative})
       endif()
     endforeach()
