@@ -171,7 +171,7 @@ HRESULT AdoConnection::raw_Open(BSTR csText, BSTR user, BSTR password, LONG opti
   if (FAILED(hr)) {
     ProviderError e;
     e.hr = hr;
-    e.description = AdoMessage(hr);
+    e.description = AdoErrorText(hr);
     e.source = u"Microsoft OLE DB Service Components";
     return RaiseProvider(e);
   }
@@ -193,7 +193,7 @@ HRESULT AdoConnection::raw_Open(BSTR csText, BSTR user, BSTR password, LONG opti
     if (FAILED(hr)) {
       ProviderError e;
       e.hr = hr;
-      e.description = AdoMessage(hr);
+      e.description = AdoErrorText(hr);
       e.source = u"Microsoft OLE DB Service Components";
       return RaiseProvider(e);
     }

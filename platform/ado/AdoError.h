@@ -11,8 +11,6 @@
 
 namespace kp::ado {
 
-// The documented message of an ADO error number (ErrorValueEnum), or "" for other codes.
-const char16_t* AdoErrorText(HRESULT hr);
 // Sets the thread's error object (source, description) and answers hr.
 HRESULT SetError(HRESULT hr, std::u16string_view source, std::u16string_view description);
 // SetError with ADO's documented text for hr.

@@ -13,14 +13,14 @@ constexpr const char16_t* kSrcJro = u"JRO.JetEngine";
 
 HRESULT Parse(BSTR text, ConnectionString& cs, std::string& folder) {
   HRESULT hr = ConnectionString::Parse(BstrView(text), cs);
-  if (FAILED(hr)) return SetError(hr, kSrcJro, AdoMessage(hr));
+  if (FAILED(hr)) return SetError(hr, kSrcJro, AdoErrorText(hr));
   if (cs.Has(u"File Name")) {
     std::string path = ToUtf8(cs.Get(u"File Name"));
     std::u16string init, description;
     hr = DataLinkFile::Read(path, init, &description);
     if (FAILED(hr)) return SetError(hr, kSrcJro, description);
     hr = ConnectionString::Parse(init, cs);
-    if (FAILED(hr)) return SetError(hr, kSrcJro, AdoMessage(hr));
+    if (FAILED(hr)) return SetError(hr, kSrcJro, AdoErrorText(hr));
     folder = DataLinkFile::Folder(path);
   }
   return S_OK;

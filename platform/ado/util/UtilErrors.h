@@ -25,35 +25,13 @@ inline constexpr HRESULT kErrWriteFile = AdoErr(3004);        // 0x800A0BBC
 inline constexpr HRESULT kErrItemNotFound = AdoErr(3265);     // 0x800A0CC1
 inline constexpr HRESULT kErrDataConversion = AdoErr(3421);   // 0x800A0D5D
 
-// The documented message text of an ADO error number (empty for codes this library never
-// answers).
-inline std::u16string AdoMessage(HRESULT hr) {
-  switch (hr) {
-    case kErrInvalidArgument:
-      return u"Arguments are of the wrong type, are out of acceptable range, or are in conflict with one "
-             u"another.";
-    case kErrOpeningFile:
-      return u"File could not be opened.";
-    case kErrReadFile:
-      return u"File could not be read.";
-    case kErrWriteFile:
-      return u"Write to file failed.";
-    case kErrItemNotFound:
-      return u"Item cannot be found in the collection that corresponds to the requested name or ordinal.";
-    case kErrDataConversion:
-      return u"Application uses a value of the wrong type for the current operation.";
-    // OLE DB's answer to an init string it cannot parse; text as widely reported from real
-    // installations, not in the ADO reference pages.
-    case DB_E_BADINITSTRING:
-      return u"Format of the initialization string does not conform to the OLE DB specification.";
-    default:
-      return u"";
-  }
-}
+// The documented message of an ADO error (ErrorValueEnum, and OLE DB's DB_E_BADINITSTRING that
+// ADO shows for a connection string it cannot parse), or "" for other codes.
+const char16_t* AdoErrorText(HRESULT hr);
 
 // Stores the documented text of hr in *description when description is not null; answers hr.
 inline HRESULT Fail(HRESULT hr, std::u16string* description) {
-  if (description) *description = AdoMessage(hr);
+  if (description) *description = AdoErrorText(hr);
   return hr;
 }
 

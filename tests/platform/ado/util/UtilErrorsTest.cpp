@@ -1,6 +1,6 @@
 // Tests of ADO's error codes as the utilities, the object model and the providers share them:
 // AdoErr builds facility 0xA codes from ErrorValueEnum numbers, the Windows-named storage and
-// OLE DB codes carry the Windows SDK values, and AdoMessage/Fail give the documented texts.
+// OLE DB codes carry the Windows SDK values, and AdoErrorText/Fail give the documented texts.
 #include "UtilErrors.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +40,10 @@ TEST(UtilErrors, WindowsNamedCodesHaveTheirWindowsValues) {
 }
 
 TEST(UtilErrors, MessagesAreTheDocumentedTexts) {
-  EXPECT_EQ(AdoMessage(kErrOpeningFile), u"File could not be opened.");
-  EXPECT_EQ(AdoMessage(DB_E_BADINITSTRING).rfind(u"Format of the initialization string does not conform", 0),
+  EXPECT_EQ(std::u16string(AdoErrorText(kErrOpeningFile)), u"File could not be opened.");
+  EXPECT_EQ(std::u16string(AdoErrorText(DB_E_BADINITSTRING)).rfind(u"Format of the initialization string does not conform", 0),
             0u);
-  EXPECT_EQ(AdoMessage(STG_E_FILENOTFOUND), u"");
+  EXPECT_EQ(std::u16string(AdoErrorText(STG_E_FILENOTFOUND)), u"");
   std::u16string description;
   EXPECT_EQ(Fail(kErrWriteFile, &description), kErrWriteFile);
   EXPECT_EQ(description, u"Write to file failed.");
