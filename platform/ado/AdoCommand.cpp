@@ -180,17 +180,7 @@ HRESULT AdoCommand::raw_Execute(VARIANT* recordsAffected, VARIANT* parameters, L
                          adLockReadOnly, timeout_, nullptr, affected, rs);
   if (FAILED(hr)) return hr;
   rs->SetActiveCommand(this);
-  if (recordsAffected) {
-    VariantClear(recordsAffected);
-    recordsAffected->vt = VT_I4;
-    recordsAffected->lVal = affected;
-  }
-  if ((exec & adExecuteNoRecords) || !pp) {
-    rs->Release();
-    return S_OK;
-  }
-  *pp = rs;
-  return S_OK;
+  return AdoConnection::HandOut(rs, affected, exec, recordsAffected, pp);
 }
 
 HRESULT AdoCommand::ExecuteInto(AdoRecordset* rs, LONG options) {

@@ -103,17 +103,7 @@ HRESULT AdoConnection::raw_Execute(BSTR text, VARIANT* recordsAffected, LONG opt
   HRESULT hr = AdoRecordset::Run(this, BstrView(text), {}, type, cursorLocation_, adOpenForwardOnly,
                                  adLockReadOnly, commandTimeout_, nullptr, affected, rs);
   if (FAILED(hr)) return hr;
-  if (recordsAffected) {
-    VariantClear(recordsAffected);
-    recordsAffected->vt = VT_I4;
-    recordsAffected->lVal = affected;
-  }
-  if ((exec & adExecuteNoRecords) || !pp) {
-    rs->Release();
-    return S_OK;
-  }
-  *pp = rs;
-  return S_OK;
+  return HandOut(rs, affected, exec, recordsAffected, pp);
 }
 
 HRESULT AdoConnection::raw_BeginTrans(LONG* level) {
@@ -135,26 +125,39 @@ static ProviderError NoTransaction(const std::u16string& source) {
 }
 
 HRESULT AdoConnection::raw_CommitTrans() {
+  return EndTransaction(true);
+}
+
+HRESULT AdoConnection::raw_RollbackTrans() {
+  return EndTransaction(false);
+}
+
+HRESULT AdoConnection::EndTransaction(bool commit) {
   if (!IsOpen()) return AdoFail(AdoErr(adErrObjectClosed), kSrcConnection);
   if (transLevel_ == 0) return RaiseProvider(NoTransaction(kSrcConnection));
   ProviderError err;
-  if (FAILED(session_->Commit(transLevel_, err))) return RaiseProvider(err);
+  if (FAILED(commit ? session_->Commit(transLevel_, err) : session_->Rollback(transLevel_, err)))
+    return RaiseProvider(err);
   --transLevel_;
-  if (transLevel_ == 0 && (attributes_ & adXactCommitRetaining)) {
+  const long retaining = commit ? adXactCommitRetaining : adXactAbortRetaining;
+  if (transLevel_ == 0 && (attributes_ & retaining)) {
     if (SUCCEEDED(session_->Begin(1, err))) transLevel_ = 1;
   }
   return S_OK;
 }
 
-HRESULT AdoConnection::raw_RollbackTrans() {
-  if (!IsOpen()) return AdoFail(AdoErr(adErrObjectClosed), kSrcConnection);
-  if (transLevel_ == 0) return RaiseProvider(NoTransaction(kSrcConnection));
-  ProviderError err;
-  if (FAILED(session_->Rollback(transLevel_, err))) return RaiseProvider(err);
-  --transLevel_;
-  if (transLevel_ == 0 && (attributes_ & adXactAbortRetaining)) {
-    if (SUCCEEDED(session_->Begin(1, err))) transLevel_ = 1;
+HRESULT AdoConnection::HandOut(AdoRecordset* rs, LONG affected, LONG options, VARIANT* recordsAffected,
+                               _Recordset** pp) {
+  if (recordsAffected) {
+    VariantClear(recordsAffected);
+    recordsAffected->vt = VT_I4;
+    recordsAffected->lVal = affected;
   }
+  if ((options & adExecuteNoRecords) || !pp) {
+    rs->Release();
+    return S_OK;
+  }
+  *pp = rs;
   return S_OK;
 }
 

@@ -74,8 +74,16 @@ class AdoConnection final : public AdoObject<_Connection> {
   HRESULT FaultTick();
   void Attach(AdoRecordset* rs) { recordsets_.insert(rs); }
   void Detach(AdoRecordset* rs) { recordsets_.erase(rs); }
+  // The end of an Execute (the connection's or a command's) that opened rs: the count of
+  // affected records into *recordsAffected when asked for, and rs to *pp, or released when
+  // options say adExecuteNoRecords or no recordset is wanted.
+  static HRESULT HandOut(AdoRecordset* rs, LONG affected, LONG options, VARIANT* recordsAffected,
+                         _Recordset** pp);
 
  private:
+  // CommitTrans or RollbackTrans: ends the innermost transaction; a retaining attribute starts a
+  // new one when the outermost ends.
+  HRESULT EndTransaction(bool commit);
   std::unique_ptr<ProviderSession> session_;
   AdoErrors* errors_;
   std::u16string connectionString_;
