@@ -60,44 +60,23 @@ class Traces {
   std::string text_;
 };
 
-// What one run of the session did.
-struct Run {
-  int writes = 0;                   // writes that reported success
-  std::string failedStep;           // empty when every step succeeded
-  std::vector<std::string> walked;  // rows read by the walk, GBK
-};
-
 class Session {
  public:
   Session(FaultDatabase& db, bool persistent) : db_(db), persistent_(persistent) {}
 
-  // "step: runs, ..." for the test's output: where the faults made the session fail.
-  std::string Failures() const {
-    std::string text;
-    for (const auto& [step, runs] : failures_)
-      text += (text.empty() ? "" : ", ") + step + ": " + std::to_string(runs);
-    return text;
-  }
+  std::string Failures() const { return tally_.Failures(); }
 
   void RunAndCheck(long n) {
     std::string path = db_.Fresh();
     std::string xml = db_.Folder() + "strata.xml";
     unlink(xml.c_str());
-    Run run = Perform("Provider=SQLite;Data Source=" + path, xml);
+    StrataRun run = Perform("Provider=SQLite;Data Source=" + path, xml);
     SqliteFaults::Disarm();
-    if (n == 0) {
-      EXPECT_EQ(run.failedStep, "") << "the session fails without a fault";
-    }
-    ++failures_[run.failedStep.empty() ? "none" : run.failedStep];
-    if (!run.walked.empty()) {
-      // The layer's text of a whole double keeps the point, as _gcvt writes it.
-      std::vector<std::string> before = {"1|第四系|Q|10.5",   "2|新近系|N|120.25", "3|古近系|E|300.",
-                                         "4|白垩系|K|850.75", "5|侏罗系|J|1400.",  "6|三叠系|T|NULL"};
-      before.resize(run.walked.size());
-      EXPECT_EQ(run.walked, before) << "the walk read other rows than the table holds";
-    }
-    EXPECT_EQ(FaultDatabase::Rows(path, kStrataContent), ToUtf8(StrataAfterWrites(run.writes)))
-        << "after " << run.writes << " successful writes; failed at \"" << run.failedStep << "\"";
+    tally_.Count(n, run);
+    // The layer's text of a whole double keeps the point, as _gcvt writes it.
+    const std::vector<std::string> table = {"1|第四系|Q|10.5",   "2|新近系|N|120.25", "3|古近系|E|300.",
+                                            "4|白垩系|K|850.75", "5|侏罗系|J|1400.",  "6|三叠系|T|NULL"};
+    CheckStrataRun(run, table, FaultDatabase::Rows(path, kStrataContent), ToUtf8(StrataAfterWrites(run.writes)));
   }
 
  private:
@@ -126,8 +105,8 @@ class Session {
     EXPECT_EQ(desktop_.MessageBoxes().size(), boxesSeen_) << step << ": a guarded operation showed a box";
   }
 
-  Run Perform(const std::string& cs, const std::string& xml) {
-    Run run;
+  StrataRun Perform(const std::string& cs, const std::string& xml) {
+    StrataRun run;
     kp::DesktopScope scope(&desktop_);
     boxesSeen_ = desktop_.MessageBoxes().size();
     Traces traces;
@@ -244,7 +223,7 @@ class Session {
 
   FaultDatabase& db_;
   bool persistent_;
-  std::map<std::string, int> failures_;  // runs by the step that failed
+  StrataTally tally_;
   kp::ScriptedDesktop desktop_;
   size_t boxesSeen_ = 0;
 };

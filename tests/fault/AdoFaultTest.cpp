@@ -91,47 +91,25 @@ void CheckFailure(const _com_error& e, const _ConnectionPtr& conn, const std::st
       << ") is not the injected failure";
 }
 
-// What one run of the session did.
-struct Run {
-  int writes = 0;                   // writes that reported success
-  std::string failedStep;           // empty when every step succeeded
-  std::vector<std::string> walked;  // rows read by the walk
-};
-
 class Session {
  public:
   Session(FaultDatabase& db, bool persistent) : db_(db), persistent_(persistent) {}
 
-  // "step: runs, ..." for the test's output: where the faults made the session fail.
-  std::string Failures() const {
-    std::string text;
-    for (const auto& [step, runs] : failures_)
-      text += (text.empty() ? "" : ", ") + step + ": " + std::to_string(runs);
-    return text;
-  }
+  std::string Failures() const { return tally_.Failures(); }
 
   void RunAndCheck(long n) {
     std::string path = db_.Fresh();
     std::string xml = db_.Folder() + "strata.xml";
     unlink(xml.c_str());
-    Run run = Perform(U16("Provider=SQLite;Data Source=" + path), U16(xml));
+    StrataRun run = Perform(U16("Provider=SQLite;Data Source=" + path), U16(xml));
     SqliteFaults::Disarm();
-    if (n == 0) {
-      EXPECT_EQ(run.failedStep, "") << "the session fails without a fault";
-    }
-    ++failures_[run.failedStep.empty() ? "none" : run.failedStep];
-    if (!run.walked.empty()) {
-      std::vector<std::string> before = StrataAfterWrites(0);
-      before.resize(run.walked.size());
-      EXPECT_EQ(run.walked, before) << "the walk read other rows than the table holds";
-    }
-    EXPECT_EQ(FaultDatabase::Rows(path, kStrataContent), StrataAfterWrites(run.writes))
-        << "after " << run.writes << " successful writes; failed at \"" << run.failedStep << "\"";
+    tally_.Count(n, run);
+    CheckStrataRun(run, StrataAfterWrites(0), FaultDatabase::Rows(path, kStrataContent), StrataAfterWrites(run.writes));
   }
 
  private:
-  Run Perform(const std::u16string& cs, const std::u16string& xml) {
-    Run run;
+  StrataRun Perform(const std::u16string& cs, const std::u16string& xml) {
+    StrataRun run;
     _ConnectionPtr conn;
     _RecordsetPtr rs;
     bool inTransaction = false;
@@ -254,7 +232,7 @@ class Session {
 
   FaultDatabase& db_;
   bool persistent_;
-  std::map<std::string, int> failures_;  // runs by the step that failed
+  StrataTally tally_;
 };
 
 // Edits keyed otherwise than by one integer key: a table with a key of two columns whose first

@@ -1,9 +1,13 @@
 // The table both SQLite sweeps of the data layer work on (the ADO object model's and ado2's):
 // the script that makes it, the query of its content and the rows it holds after the first k
-// successful writes of a session (the Update, then the batch). The narrow literals take the
+// successful writes of a session (the Update, then the batch); what one run of a session did,
+// the check of it against the file, and the tally of where runs failed. The narrow literals take the
 // execution character set of the file that includes this one: UTF-8 in the ADO sweep, GBK in
 // ado2's, which converts before it compares.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +33,46 @@ inline std::vector<std::string> StrataAfterWrites(int writes) {
     rows.push_back("7|石炭系|C|2000");
   }
   return rows;
+}
+
+// What one run of a session did.
+struct StrataRun {
+  int writes = 0;                   // writes that reported success
+  std::string failedStep;           // empty when every step succeeded
+  std::vector<std::string> walked;  // rows read by the walk
+};
+
+// Runs by the step at which they failed ("none" for runs that went through).
+class StrataTally {
+ public:
+  // Counts the run n of a sweep; run 0, with no fault armed, must go through.
+  void Count(long n, const StrataRun& run) {
+    if (n == 0) {
+      EXPECT_EQ(run.failedStep, "") << "the session fails without a fault";
+    }
+    ++runs_[run.failedStep.empty() ? "none" : run.failedStep];
+  }
+  // "step: runs, ..." for the test's output: where the faults made the session fail.
+  std::string Failures() const {
+    std::string text;
+    for (const auto& [step, runs] : runs_) text += (text.empty() ? "" : ", ") + step + ": " + std::to_string(runs);
+    return text;
+  }
+
+ private:
+  std::map<std::string, int> runs_;
+};
+
+// The rows a run walked must be the first rows of `table` (the table before any write); the
+// rows in the file afterwards, `stored`, those after the writes the run saw succeed.
+inline void CheckStrataRun(const StrataRun& run, std::vector<std::string> table, const std::vector<std::string>& stored,
+                           const std::vector<std::string>& expected) {
+  if (!run.walked.empty()) {
+    table.resize(run.walked.size());
+    EXPECT_EQ(run.walked, table) << "the walk read other rows than the table holds";
+  }
+  EXPECT_EQ(stored, expected) << "after " << run.writes << " successful writes; failed at \"" << run.failedStep
+                              << "\"";
 }
 
 }  // namespace kp::fault
