@@ -1,10 +1,13 @@
 // The provider fixture and helpers of the ADO tests (see AdoTestSupport.h).
 #include "AdoTestSupport.h"
 
+#include <winnls.h>
+
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -24,50 +27,12 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::u16string U(const char* s) {
-  std::u16string out;
-  std::string in(s);
-  for (size_t i = 0; i < in.size();) {
-    unsigned char c = in[i];
-    uint32_t cp;
-    int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    cp = n == 1 ? c : c & (0x7F >> n);
-    for (int k = 1; k < n; ++k) cp = (cp << 6) | (in[i + k] & 0x3F);
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back((char16_t)(0xD800 + (cp >> 10)));
-      out.push_back((char16_t)(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back((char16_t)cp);
-    }
-  }
-  return out;
+  return kp::Widen(s, std::strlen(s), CP_UTF8);
 }
 
 std::string Utf8(const _bstr_t& b) {
-  std::string out;
   const OLECHAR* p = (const OLECHAR*)b;
-  for (size_t i = 0; p && i < b.length(); ++i) {
-    uint32_t cp = p[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < b.length())
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (p[++i] - 0xDC00);
-    if (cp < 0x80) {
-      out += (char)cp;
-    } else if (cp < 0x800) {
-      out += (char)(0xC0 | (cp >> 6));
-      out += (char)(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += (char)(0xE0 | (cp >> 12));
-      out += (char)(0x80 | ((cp >> 6) & 0x3F));
-      out += (char)(0x80 | (cp & 0x3F));
-    } else {
-      out += (char)(0xF0 | (cp >> 18));
-      out += (char)(0x80 | ((cp >> 12) & 0x3F));
-      out += (char)(0x80 | ((cp >> 6) & 0x3F));
-      out += (char)(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
+  return p ? kp::Narrow(reinterpret_cast<const char16_t*>(p), b.length(), CP_UTF8) : std::string();
 }
 
 _bstr_t B(const char16_t* s) {
