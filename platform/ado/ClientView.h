@@ -20,7 +20,7 @@ namespace kp::ado {
 class AdoConnection;
 struct PersistRow;
 
-class ClientView final : public RecordCursor {
+class KPAPI ClientView final : public RecordCursor {
  public:
   // A view of every row of rows, in their order, on the first one.
   ClientView(std::shared_ptr<RowSet> rows, const std::vector<int>& fields);

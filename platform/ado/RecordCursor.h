@@ -8,6 +8,7 @@
 //
 // A cursor refers to the Recordset's field map (the non-hidden column of each field), which the
 // Recordset builds from Columns() right after the cursor is made and which lives as long as it.
+// The interface and the client view are exported from the library for their unit tests.
 #pragma once
 #include <msado15.tlh>
 
@@ -16,13 +17,14 @@
 #include <vector>
 
 #include "RowSet.h"
+#include "kp/kpplatform.h"
 
 namespace kp::ado {
 
 class ClientView;
 class Criteria;
 
-class RecordCursor {
+class KPAPI RecordCursor {
  public:
   explicit RecordCursor(const std::vector<int>& fields) : fields_(fields) {}
   virtual ~RecordCursor();
