@@ -9,6 +9,7 @@
 #include "AdoConnection.h"
 #include "AdoError.h"
 #include "AdoFields.h"
+#include "ChunkSequence.h"
 #include "ClientView.h"
 #include "ConnectionString.h"
 #include "Criteria.h"
@@ -296,7 +297,7 @@ void AdoRecordset::FinishOpen() {
   fields_ = new AdoFields(this);
   VariantClear(&filter_);
   sort_.clear();
-  EndChunkSequence();  // a new cursor: it stands on its first row
+  chunks_.End();  // a new cursor: it stands on its first row
 }
 
 HRESULT AdoRecordset::LoadFile(const std::u16string& path) {
@@ -424,7 +425,7 @@ HRESULT AdoRecordset::raw_Close() {
 // ---- Views and positions ---------------------------------------------------------------------
 
 HRESULT AdoRecordset::ApplyView() {
-  EndChunkSequence();  // a new view: the cursor goes to its first row
+  chunks_.End();  // a new view: the cursor goes to its first row
   return cursor_->View()->Apply(filter_, sort_);
 }
 
@@ -436,7 +437,7 @@ HRESULT AdoRecordset::BeforeMove() {
                     RecordsetArgs::MissingArg());  // moving away saves the pending edit, as ADO does
     if (FAILED(hr)) return hr;
   }
-  EndChunkSequence();
+  chunks_.End();
   return conn_ ? conn_->FaultTick() : S_OK;
 }
 
@@ -539,7 +540,7 @@ HRESULT AdoRecordset::GetFieldValue(int f, VARIANT* out) {
   VariantInit(out);
   HRESULT hr = CheckCurrent();
   if (FAILED(hr)) return hr;
-  if (f != chunkField_) EndChunkSequence();
+  if (f != chunks_.Field()) chunks_.End();
   return ValueConversion::CellToVariant(FieldColumn(f), CurrentCells()[fieldMap_[f]], out);
 }
 
@@ -605,13 +606,7 @@ HRESULT AdoRecordset::CheckWritable(int f) const {
 
 void AdoRecordset::ClearEdit() {
   writeBack_.Clear();
-  EndChunkSequence();  // the row was saved, cancelled or left
-}
-
-void AdoRecordset::EndChunkSequence() {
-  chunkField_ = -1;
-  chunkOffset_ = 0;
-  appending_ = false;
+  chunks_.End();  // the row was saved, cancelled or left
 }
 
 HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
@@ -620,7 +615,7 @@ HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
   hr = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
   if (FAILED(hr)) return hr;
-  EndChunkSequence();
+  chunks_.End();
   return S_OK;
 }
 
@@ -632,45 +627,11 @@ HRESULT AdoRecordset::FieldGetChunk(int f, LONG length, VARIANT* out) {
   const ColumnInfo& col = FieldColumn(f);
   if (!(col.attributes & adFldLong)) return Fail(adErrFeatureNotAvailable);
   if (length < 0) return Fail(adErrInvalidArgument);
-  if (chunkField_ != f || appending_) {  // a new sequence
-    EndChunkSequence();
-    chunkField_ = f;
-  }
+  chunks_.ReadFrom(f);
   VARIANT whole;
   hr = ValueConversion::CellToVariant(col, CurrentCells()[fieldMap_[f]], &whole);
   if (FAILED(hr)) return hr;
-  if (whole.vt == VT_NULL) {
-    out->vt = VT_NULL;
-    return S_OK;
-  }
-  if (whole.vt == VT_BSTR) {
-    std::u16string_view t = BstrView(whole.bstrVal);
-    if (chunkOffset_ >= t.size() && !(t.empty() && chunkOffset_ == 0)) {
-      out->vt = VT_NULL;  // nothing left
-    } else {
-      size_t n = std::min<size_t>((size_t)length, t.size() - chunkOffset_);
-      out->vt = VT_BSTR;
-      out->bstrVal = AllocBstr(t.substr(chunkOffset_, n));
-      chunkOffset_ += n;
-    }
-  } else if (whole.vt == (VT_ARRAY | VT_UI1)) {
-    LONG lo = 0, hi = -1;
-    SafeArrayGetLBound(whole.parray, 1, &lo);
-    SafeArrayGetUBound(whole.parray, 1, &hi);
-    size_t total = (size_t)(hi - lo + 1);
-    if (chunkOffset_ >= total && !(total == 0 && chunkOffset_ == 0)) {
-      out->vt = VT_NULL;
-    } else {
-      size_t n = std::min<size_t>((size_t)length, total - chunkOffset_);
-      BYTE* data = nullptr;
-      SafeArrayAccessData(whole.parray, (void**)&data);
-      ValueConversion::MakeByteArray(data + chunkOffset_, n, out);
-      SafeArrayUnaccessData(whole.parray);
-      chunkOffset_ += n;
-    }
-  } else {
-    VariantCopy(out, &whole);
-  }
+  chunks_.Next(whole, length, out);
   VariantClear(&whole);
   return S_OK;
 }
@@ -680,44 +641,19 @@ HRESULT AdoRecordset::FieldAppendChunk(int f, const VARIANT& data) {
   if (FAILED(hr)) return hr;
   const ColumnInfo& col = FieldColumn(f);
   if (!(col.attributes & adFldLong)) return Fail(adErrFeatureNotAvailable);
-  bool first = !(appending_ && chunkField_ == f);
-  if (first) {
+  if (!chunks_.Appending(f)) {
     hr = PutFieldValue(f, data);  // the first chunk replaces the value
     if (FAILED(hr)) return hr;
-    chunkField_ = f;
-    appending_ = true;
+    chunks_.Appended(f);
     return S_OK;
   }
-  VARIANT current;
+  VARIANT current, joined;
   ValueConversion::CellToVariant(col, writeBack_.Cells()[fieldMap_[f]], &current);
-  VARIANT joined;
-  VariantInit(&joined);
-  const VARIANT& d = RecordsetArgs::Deref(data);
-  if (current.vt == VT_BSTR && d.vt == VT_BSTR) {
-    std::u16string s(BstrView(current.bstrVal));
-    s += BstrView(d.bstrVal);
-    joined.vt = VT_BSTR;
-    joined.bstrVal = AllocBstr(s);
-  } else if (current.vt == (VT_ARRAY | VT_UI1) && d.vt == (VT_ARRAY | VT_UI1)) {
-    std::vector<BYTE> bytes;
-    for (const VARIANT* v : {static_cast<const VARIANT*>(&current), &d}) {
-      LONG lo = 0, hi = -1;
-      SafeArrayGetLBound(v->parray, 1, &lo);
-      SafeArrayGetUBound(v->parray, 1, &hi);
-      BYTE* p = nullptr;
-      SafeArrayAccessData(v->parray, (void**)&p);
-      bytes.insert(bytes.end(), p, p + (hi - lo + 1));
-      SafeArrayUnaccessData(v->parray);
-    }
-    ValueConversion::MakeByteArray(bytes.data(), bytes.size(), &joined);
-  } else {
-    VariantCopy(&joined, &d);
-  }
+  ChunkSequence::Join(current, data, &joined);
   VariantClear(&current);
   hr = PutFieldValue(f, joined);
   VariantClear(&joined);
-  chunkField_ = f;
-  appending_ = true;
+  chunks_.Appended(f);
   return hr;
 }
 
@@ -752,7 +688,7 @@ HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
   }
   cursor_->View()->StartAdd();  // only client views are updatable
   writeBack_.BeginAdd(cursor_->Columns().size());
-  EndChunkSequence();
+  chunks_.End();
   if (!RecordsetArgs::Missing(fieldList)) return raw_Update(fieldList, values);
   return S_OK;
 }
@@ -1130,7 +1066,7 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
   PersistXml::Clear(prows);
   if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
   view->Rewind();
-  EndChunkSequence();
+  chunks_.End();
   return S_OK;
 }
 

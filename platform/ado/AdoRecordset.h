@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "AdoObject.h"
+#include "ChunkSequence.h"
 #include "Provider.h"
 #include "RecordCursor.h"
 #include "RowSet.h"
@@ -178,9 +179,6 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   // Rebuilds the client view from filter_ and sort_.
   HRESULT ApplyView();
   HRESULT BeforeMove();
-  // Ends a GetChunk/AppendChunk sequence: the next GetChunk reads from the start of the value and
-  // the next AppendChunk replaces it. Called wherever the current record or a field value changes.
-  void EndChunkSequence();
   HRESULT WriteEdit();
   void ClearEdit();
   void Detach();
@@ -214,11 +212,9 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   VARIANT filter_;
   std::u16string sort_;
 
-  // The field of the running chunk sequence (-1: none), where its next GetChunk starts, and
-  // whether the sequence is one of AppendChunk calls. Reset only through EndChunkSequence.
-  int chunkField_ = -1;
-  size_t chunkOffset_ = 0;
-  bool appending_ = false;
+  // The running GetChunk/AppendChunk sequence; ended (chunks_.End) wherever the current record or
+  // a field value changes.
+  ChunkSequence chunks_;
 
   AdoFields* fields_ = nullptr;
 };

@@ -15,6 +15,10 @@ HRESULT Fail(int number) {
 
 }  // namespace
 
+HRESULT ServerCursor::NotAvailable() {
+  return Fail(adErrFeatureNotAvailable);
+}
+
 ServerCursor::ServerCursor(std::unique_ptr<ProviderCursor> provider, AdoConnection* conn, std::u16string sql,
                            std::vector<Cell> params, LONG timeout, LONG maxRecords,
                            const std::vector<int>& fields)
@@ -57,10 +61,6 @@ HRESULT ServerCursor::MoveNext() {
   return Fetch(true);
 }
 
-HRESULT ServerCursor::MovePrevious() {
-  return Fail(adErrFeatureNotAvailable);
-}
-
 HRESULT ServerCursor::MoveFirst() {
   // A forward-only cursor starts over by running the query again.
   std::unique_ptr<ProviderCursor> provider;
@@ -76,12 +76,8 @@ HRESULT ServerCursor::MoveFirst() {
   return Fetch(true);
 }
 
-HRESULT ServerCursor::MoveLast() {
-  return Fail(adErrFeatureNotAvailable);
-}
-
 HRESULT ServerCursor::Move(LONG n, const VARIANT& start, const std::function<HRESULT()>& beforeMove) {
-  if (n < 0 || !RecordsetArgs::Missing(start)) return Fail(adErrFeatureNotAvailable);
+  if (n < 0 || !RecordsetArgs::Missing(start)) return NotAvailable();
   if (n == 0) return hasRow_ ? S_OK : Fail(adErrNoCurrentRecord);
   // Each step is a move of its own: counted, and failing on a cursor past its end.
   for (LONG i = 0; i < n; ++i) {
@@ -96,7 +92,7 @@ HRESULT ServerCursor::Move(LONG n, const VARIANT& start, const std::function<HRE
 
 HRESULT ServerCursor::Find(const Criteria& crit, const std::vector<int>& used, LONG skip,
                            SearchDirectionEnum direction, const VARIANT& start) {
-  if (direction == adSearchBackward || !RecordsetArgs::Missing(start)) return Fail(adErrFeatureNotAvailable);
+  if (direction == adSearchBackward || !RecordsetArgs::Missing(start)) return NotAvailable();
   if (!hasRow_) return Fail(adErrNoCurrentRecord);
   for (LONG i = 0; i < skip && hasRow_; ++i) {
     HRESULT hr = Fetch();
@@ -112,18 +108,6 @@ HRESULT ServerCursor::Find(const Criteria& crit, const std::vector<int>& used, L
     if (FAILED(hr)) return hr;
   }
   return S_OK;
-}
-
-HRESULT ServerCursor::SetAbsolutePosition(PositionEnum) {
-  return Fail(adErrFeatureNotAvailable);
-}
-
-HRESULT ServerCursor::GetBookmark(VARIANT*) const {
-  return Fail(adErrFeatureNotAvailable);
-}
-
-HRESULT ServerCursor::SetBookmark(const VARIANT&) {
-  return Fail(adErrFeatureNotAvailable);
 }
 
 HRESULT ServerCursor::CompareBookmarks(const VARIANT&, const VARIANT&, CompareEnum* out) const {

@@ -33,23 +33,26 @@ class ServerCursor final : public RecordCursor {
   const Cell* Original() const override { return Current(); }
   bool CurrentDeleted() const override { return false; }
   HRESULT MoveNext() override;
-  HRESULT MovePrevious() override;
-  HRESULT MoveFirst() override;
-  HRESULT MoveLast() override;
+  HRESULT MoveFirst() override;  // runs the statement again
+  // Backwards, to the end, to a position or a bookmark: not on a forward-only cursor.
+  HRESULT MovePrevious() override { return NotAvailable(); }
+  HRESULT MoveLast() override { return NotAvailable(); }
+  HRESULT SetAbsolutePosition(PositionEnum) override { return NotAvailable(); }
+  HRESULT GetBookmark(VARIANT*) const override { return NotAvailable(); }
+  HRESULT SetBookmark(const VARIANT&) override { return NotAvailable(); }
   HRESULT Move(LONG n, const VARIANT& start, const std::function<HRESULT()>& beforeMove) override;
   HRESULT Find(const Criteria& crit, const std::vector<int>& used, LONG skip, SearchDirectionEnum direction,
                const VARIANT& start) override;
   LONG RecordCount() const override { return -1; }
   PositionEnum AbsolutePosition() const override { return adPosUnknown; }
   PositionEnum AbsolutePage(LONG) const override { return adPosUnknown; }
-  HRESULT SetAbsolutePosition(PositionEnum position) override;
-  HRESULT GetBookmark(VARIANT* out) const override;
-  HRESULT SetBookmark(const VARIANT& bookmark) override;
   HRESULT CompareBookmarks(const VARIANT& a, const VARIANT& b, CompareEnum* out) const override;
   LONG Options() const override { return 0; }
   size_t RowBytes() const override { return 0; }
 
  private:
+  static HRESULT NotAvailable();  // adErrFeatureNotAvailable
+
   std::unique_ptr<ProviderCursor> provider_;
   AdoConnection* conn_;
   std::u16string sql_;

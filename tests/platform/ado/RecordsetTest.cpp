@@ -787,4 +787,17 @@ TEST_P(AdoTest, AffectedRecordsFilterShowsTheLastWriteUntilRequery) {
   EXPECT_EQ(rs->GetadoEOF(), VARIANT_TRUE);
 }
 
+// An empty long value reads as one empty piece, then Null like any value read to its end (a
+// reader that stops at Null ends).
+TEST_P(AdoTest, GetChunkOfAnEmptyValueEndsWithNull) {
+  Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, memo TEXT); INSERT INTO t VALUES (1, '')");
+  _RecordsetPtr rs = OpenClient(u"SELECT * FROM t", adLockReadOnly);
+  FieldPtr memo = rs->GetFields()->GetItem("memo");
+  _variant_t first = memo->GetChunk(10);
+  ASSERT_EQ(first.vt, VT_BSTR);
+  EXPECT_EQ(Utf8(_bstr_t(first)), "");
+  EXPECT_EQ(memo->GetChunk(10).vt, VT_NULL);
+  EXPECT_EQ(memo->GetChunk(10).vt, VT_NULL);
+}
+
 }  // namespace kp::ado::test
