@@ -33,6 +33,7 @@ class KPAPI RecordCursor {
 
   // Column metadata (hidden columns included); Field objects read it through the Recordset.
   virtual std::vector<ColumnInfo>& Columns() const = 0;
+  int FieldCount() const { return (int)fields_.size(); }
   int FieldIndex(std::u16string_view name) const;
   const ColumnInfo& FieldColumn(int f) const { return Columns()[fields_[f]]; }
 
