@@ -415,8 +415,8 @@ HRESULT AdoRecordset::BeforeMove() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
   if (writeBack_.Pending()) {
-    hr = raw_Update(RecordsetArgs::MissingArg(),
-                    RecordsetArgs::MissingArg());  // moving away saves the pending edit, as ADO does
+    // Moving away saves the pending edit, as ADO does.
+    hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
   chunks_.End();
