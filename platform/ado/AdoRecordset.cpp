@@ -1,22 +1,31 @@
 // The Recordset object (see AdoRecordset.h).
+//
+// This file stays one of about 1,300 lines on purpose: it is the COM surface of Recordset15/20/21
+// and _Recordset, some ninety members, each a short check of state and arguments that hands the
+// work to the cursor (RecordCursor: ServerCursor, ClientView), the write-back (WriteBack), the
+// chunk sequence (ChunkSequence) or the file (RecordsetFile). Cutting it further would split one
+// interface over files along no seam of its own.
 #include "AdoRecordset.h"
 
 #include <oleauto.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "AdoCommand.h"
 #include "AdoConnection.h"
 #include "AdoError.h"
 #include "AdoFields.h"
+#include "ChunkSequence.h"
+#include "ClientView.h"
 #include "ConnectionString.h"
 #include "Criteria.h"
 #include "OleDbErrors.h"
-#include "PersistXml.h"
-#include "SortSpec.h"
+#include "RecordsetArgs.h"
+#include "RecordsetFile.h"
+#include "ServerCursor.h"
 #include "TextUtil.h"
 #include "ValueConversion.h"
+#include "kp/kpnotimpl.h"
 
 namespace kp::ado {
 namespace {
@@ -26,60 +35,11 @@ constexpr const char16_t* kNotUpdatable =
     u"Current Recordset does not support updating. This may be a limitation of the provider, or of the "
     u"selected locktype.";
 
-const VARIANT& Deref(const VARIANT& v) {
-  return (v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal) ? *v.pvarVal : v;
-}
-bool Missing(const VARIANT& v) {
-  const VARIANT& d = Deref(v);
-  return d.vt == VT_EMPTY || (d.vt == VT_ERROR && d.scode == DISP_E_PARAMNOTFOUND);
-}
-
 template <class T>
 HRESULT Out(T* p, T v) {
   if (!p) return E_POINTER;
   *p = v;
   return S_OK;
-}
-
-// A list of VARIANTs from one value or an array of them (AddNew/Update/GetRows arguments).
-std::vector<VARIANT> ListOf(const VARIANT& in) {
-  std::vector<VARIANT> out;
-  const VARIANT& v = Deref(in);
-  if ((v.vt & VT_ARRAY) && v.parray) {
-    LONG lo = 0, hi = -1;
-    SafeArrayGetLBound(v.parray, 1, &lo);
-    SafeArrayGetUBound(v.parray, 1, &hi);
-    for (LONG i = lo; i <= hi; ++i) {
-      VARIANT e;
-      VariantInit(&e);
-      if ((v.vt & VT_TYPEMASK) == VT_VARIANT) {
-        SafeArrayGetElement(v.parray, &i, &e);
-      } else {
-        e.vt = v.vt & VT_TYPEMASK;
-        SafeArrayGetElement(v.parray, &i, &e.llVal);
-      }
-      out.push_back(e);
-    }
-  } else {
-    VARIANT e;
-    VariantInit(&e);
-    VariantCopy(&e, &v);
-    out.push_back(e);
-  }
-  return out;
-}
-// An omitted optional argument, as a caller passes it.
-VARIANT MissingArg() {
-  VARIANT m;
-  VariantInit(&m);
-  m.vt = VT_ERROR;
-  m.scode = DISP_E_PARAMNOTFOUND;
-  return m;
-}
-
-void ClearAll(std::vector<VARIANT>& v) {
-  for (auto& e : v) VariantClear(&e);
-  v.clear();
 }
 
 }  // namespace
@@ -101,10 +61,7 @@ void AdoRecordset::Detach() {
     fields_ = nullptr;
   }
   cursor_.reset();
-  rows_.reset();
-  columns_ = nullptr;
   fieldMap_.clear();
-  view_.clear();
   ClearEdit();
   open_ = false;
   if (conn_) {
@@ -138,27 +95,8 @@ HRESULT AdoRecordset::CheckOpen() const {
   return open_ ? S_OK : Fail(adErrObjectClosed);
 }
 
-bool AdoRecordset::Bof() const {
-  if (!client()) return !serverHasRow_ && serverRowNumber_ == 0;
-  return view_.empty() || pos_ < 0;
-}
-
-bool AdoRecordset::Eof() const {
-  if (!client()) return !serverHasRow_;
-  return view_.empty() || pos_ >= (long)view_.size();
-}
-
-long AdoRecordset::CurrentRow() const {
-  if (!client() || pos_ < 0 || pos_ >= (long)view_.size()) return -1;
-  return (long)view_[pos_];
-}
-
 const Cell* AdoRecordset::CurrentCells() const {
-  if (editMode_ == adEditAdd || editMode_ == adEditInProgress) return edit_.data();
-  if (!client()) return serverHasRow_ ? serverRow_.data() : nullptr;
-  long r = CurrentRow();
-  if (r < 0 || rows_->Deleted(r)) return nullptr;
-  return rows_->Cells(r);
+  return writeBack_.Pending() ? writeBack_.Cells() : cursor_->Current();
 }
 
 HRESULT AdoRecordset::CheckCurrent() const {
@@ -168,13 +106,11 @@ HRESULT AdoRecordset::CheckCurrent() const {
 }
 
 int AdoRecordset::FieldIndex(std::u16string_view name) const {
-  for (size_t f = 0; f < fieldMap_.size(); ++f)
-    if (EqualsNoCase((*columns_)[fieldMap_[f]].name, name)) return (int)f;
-  return -1;
+  return cursor_ ? cursor_->FieldIndex(name) : -1;
 }
 
 int AdoRecordset::ResolveField(const VARIANT& index) const {
-  const VARIANT& v = Deref(index);
+  const VARIANT& v = RecordsetArgs::Deref(index);
   if (v.vt == VT_BSTR) return FieldIndex(BstrView(v.bstrVal));
   VARIANT n;
   VariantInit(&n);
@@ -183,7 +119,7 @@ int AdoRecordset::ResolveField(const VARIANT& index) const {
 }
 
 size_t AdoRecordset::RowBytes() const {
-  return rows_ ? rows_->BytesUsed() : 0;
+  return cursor_ ? cursor_->RowBytes() : 0;
 }
 
 // ---- Opening ---------------------------------------------------------------------------------
@@ -316,49 +252,45 @@ HRESULT AdoRecordset::OpenCursor(std::unique_ptr<ProviderCursor> cursor,
       cols[i].TypeFromDeclaration();
     }
   }
+  // The one place that picks the kind of cursor: everything after asks cursor_.
+  ServerCursor* server = nullptr;
   if (client()) {
     cursorType_ = adOpenStatic;
-    rows_ = std::make_shared<RowSet>(cols);
-    RowSet& rs = *rows_;
-    size_t n = cols.size();
-    for (;;) {
-      if (maxRecords_ > 0 && (LONG)rs.RowCount() >= maxRecords_) break;
-      HRESULT hr = conn_->FaultTick();
-      if (FAILED(hr)) return hr;
-      ProviderError err;
-      hr = cursor->Next(err);
-      if (FAILED(hr)) return conn_->RaiseProvider(err);
-      if (hr == S_FALSE) break;
-      size_t r = rs.AppendRow();
-      Cell* cells = rs.Cells(r);
-      for (size_t c = 0; c < n; ++c) cursor->Read(c, cells[c], rs.arena());
-    }
-    // Columns typed at the first row by the cursor: copy the final metadata.
-    rs.Columns() = cursor->Columns();
-    columns_ = &rs.Columns();
+    std::shared_ptr<RowSet> rows;
+    HRESULT hr = ClientView::Materialise(*cursor, conn_, maxRecords_, rows);
+    if (FAILED(hr)) return hr;
+    cursor_ = std::make_unique<ClientView>(std::move(rows), fieldMap_);
   } else {
     cursorType_ = adOpenForwardOnly;
     lockType_ = adLockReadOnly;
-    cursor_ = std::move(cursor);
-    columns_ = &cursor_->Columns();
-    serverRow_.assign(columns_->size(), Cell());
-    serverRowNumber_ = 0;
-    serverHasRow_ = false;
+    auto owned = std::make_unique<ServerCursor>(std::move(cursor), conn_, sql_, params_, timeout_,
+                                                maxRecords_, fieldMap_);
+    server = owned.get();
+    cursor_ = std::move(owned);
   }
-  fieldMap_.clear();
-  for (size_t i = 0; i < columns_->size(); ++i)
-    if (!(*columns_)[i].hidden) fieldMap_.push_back((int)i);
-  HRESULT analysed = AnalyseUpdatability();
-  if (FAILED(analysed)) return analysed;
+  MapFields();
+  HRESULT analysed = writeBack_.Analyse(conn_, cursor_->Columns(), client(), lockType_);
+  if (FAILED(analysed)) {
+    cursor_.reset();
+    fieldMap_.clear();
+    return analysed;
+  }
   FinishOpen();
-  if (!client()) {
-    HRESULT hr = FetchServerRow();
+  if (server) {
+    HRESULT hr = server->Fetch();
     if (FAILED(hr)) {
       raw_Close();
       return hr;
     }
   }
   return S_OK;
+}
+
+void AdoRecordset::MapFields() {
+  fieldMap_.clear();
+  const std::vector<ColumnInfo>& cols = cursor_->Columns();
+  for (size_t i = 0; i < cols.size(); ++i)
+    if (!cols[i].hidden) fieldMap_.push_back((int)i);
 }
 
 void AdoRecordset::FinishOpen() {
@@ -371,119 +303,20 @@ void AdoRecordset::FinishOpen() {
   fields_ = new AdoFields(this);
   VariantClear(&filter_);
   sort_.clear();
-  ResetView();
-}
-
-HRESULT AdoRecordset::AnalyseUpdatability() {
-  updatable_ = false;
-  table_.clear();
-  keyCols_.clear();
-  rowidCol_ = -1;
-  std::vector<ColumnInfo>& cols = *columns_;
-  if (client() && lockType_ != adLockReadOnly && conn_) {
-    bool one = true;
-    for (auto& c : cols) {
-      if (c.rowId || c.baseTable.empty()) continue;
-      if (table_.empty())
-        table_ = c.baseTable;
-      else if (!EqualsNoCase(table_, c.baseTable))
-        one = false;
-    }
-    if (one && !table_.empty()) {
-      updatable_ = true;
-      std::vector<std::u16string> keys;
-      bool hasRowId = false;
-      ProviderError err;
-      // Without the whole key, edits could not be told to change their own row only.
-      if (FAILED(conn_->Session()->TableKey(table_, keys, hasRowId, err))) {
-        updatable_ = false;
-        return conn_->RaiseProvider(err);
-      }
-      for (const auto& k : keys) {
-        int found = -1;
-        for (size_t i = 0; i < cols.size(); ++i)
-          if (!cols[i].rowId && EqualsNoCase(cols[i].baseColumn, k)) found = (int)i;
-        if (found < 0) {
-          keyCols_.clear();
-          break;
-        }
-        keyCols_.push_back(found);
-      }
-      // Key columns are key fields (adFldKeyColumn) even where the cursor could not tell.
-      for (int k : keyCols_) cols[k].primaryKey = true;
-      for (size_t i = 0; i < cols.size(); ++i)
-        if (cols[i].rowId) rowidCol_ = hasRowId ? (int)i : -1;
-    }
-  }
-  if (!conn_ && client()) updatable_ = lockType_ != adLockReadOnly;  // persisted: local edits
-  for (auto& c : cols)
-    c.ComputeAttributes(updatable_ &&
-                        (!conn_ || (!c.baseTable.empty() && EqualsNoCase(c.baseTable, table_))));
-  return S_OK;
-}
-
-HRESULT AdoRecordset::FetchServerRow(bool counted) {
-  HRESULT hr = conn_ && !counted ? conn_->FaultTick() : S_OK;
-  if (FAILED(hr)) return hr;
-  if (maxRecords_ > 0 && serverRowNumber_ >= maxRecords_) {
-    serverHasRow_ = false;
-    return S_OK;
-  }
-  ProviderError err;
-  hr = cursor_->Next(err);
-  if (FAILED(hr)) {
-    serverHasRow_ = false;
-    return conn_->RaiseProvider(err);
-  }
-  EndChunkSequence();
-  if (hr == S_FALSE) {
-    serverHasRow_ = false;
-    if (serverRowNumber_ == 0) serverRowNumber_ = 0;
-    return S_OK;
-  }
-  serverArena_.Reset();
-  for (size_t c = 0; c < serverRow_.size(); ++c) cursor_->Read(c, serverRow_[c], serverArena_);
-  serverHasRow_ = true;
-  ++serverRowNumber_;
-  return S_OK;
+  chunks_.End();  // a new cursor: it stands on its first row
 }
 
 HRESULT AdoRecordset::LoadFile(const std::u16string& path) {
-  std::vector<PersistColumn> pcols;
-  std::vector<PersistRow> prows;
-  std::u16string description;
-  HRESULT hr = PersistXml::Load(ToUtf8(path), pcols, prows, &description);
-  if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
-  std::vector<ColumnInfo> cols;
-  for (const PersistColumn& p : pcols) {
-    ColumnInfo c;
-    c.name = p.name;
-    c.SetAdoType(p.type, p.definedSize, p.precision, p.scale);
-    c.notNull = !(p.attributes & adFldIsNullable) && p.attributes != 0;
-    c.primaryKey = p.keyColumn;
-    c.baseTable = p.baseTable;
-    c.baseColumn = p.baseColumn;
-    cols.push_back(c);
-  }
+  std::shared_ptr<RowSet> rows;
+  HRESULT hr = RecordsetFile::Load(path, rows);
+  if (FAILED(hr)) return hr;
   location_ = adUseClient;
   cursorType_ = adOpenStatic;
   lockType_ = adLockBatchOptimistic;
-  rows_ = std::make_shared<RowSet>(cols);
-  for (const PersistRow& pr : prows) {
-    size_t r = rows_->AppendRow();
-    for (size_t c = 0; c < cols.size() && c < pr.values.size(); ++c) {
-      Cell cell;
-      if (SUCCEEDED(ValueConversion::VariantToCell(pr.values[c], nullptr, rows_->arena(), cell)))
-        rows_->Cells(r)[c] = cell;
-    }
-    if (pr.state == RowState::Deleted) rows_->MarkDeleted(r);
-  }
-  PersistXml::Clear(prows);
-  columns_ = &rows_->Columns();
-  fieldMap_.clear();
-  for (size_t i = 0; i < columns_->size(); ++i) fieldMap_.push_back((int)i);
+  cursor_ = std::make_unique<ClientView>(std::move(rows), fieldMap_);
+  MapFields();
   source_ = path;
-  AnalyseUpdatability();
+  writeBack_.Analyse(conn_, cursor_->Columns(), true, lockType_);
   FinishOpen();
   return S_OK;
 }
@@ -493,8 +326,8 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
   if (open_) return Fail(adErrObjectOpen);
   if (cursorType != adOpenUnspecified) cursorType_ = cursorType;
   if (lockType != adLockUnspecified) lockType_ = lockType;
-  const VARIANT& src = Deref(source);
-  const VARIANT& cn = Deref(connection);
+  const VARIANT& src = RecordsetArgs::Deref(source);
+  const VARIANT& cn = RecordsetArgs::Deref(connection);
   LONG type = options == adCmdUnspecified ? -1 : (options & 0x30F);
   // The source: a Command object runs through the command, into this recordset.
   if ((src.vt == VT_DISPATCH || src.vt == VT_UNKNOWN) && src.punkVal) {
@@ -543,7 +376,7 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
 HRESULT AdoRecordset::raw_Requery(LONG) {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (editMode_ != adEditNone) return Fail(adErrIllegalOperation);
+  if (writeBack_.Mode() != adEditNone) return Fail(adErrIllegalOperation);
   if (!conn_) return Fail(adErrInvalidConnection);
   AdoConnection* conn = conn_;
   conn->AddRef();
@@ -573,240 +406,61 @@ HRESULT AdoRecordset::raw_Close() {
 
 // ---- Views and positions ---------------------------------------------------------------------
 
-void AdoRecordset::ResetView() {
-  EndChunkSequence();  // a new view: the cursor goes to its first row
-  view_.clear();
-  if (rows_)
-    for (size_t r = 0; r < rows_->RowCount(); ++r)
-      if (!rows_->Deleted(r)) view_.push_back((uint32_t)r);
-  if (rows_) purgedAt_ = rows_->Deletions();
-  pos_ = 0;
-}
-
-HRESULT AdoRecordset::RowVariants(size_t row, const std::vector<int>& fields, std::vector<VARIANT>& out) {
-  out.resize(FieldCount());
-  for (auto& v : out) VariantInit(&v);
-  const Cell* cells = rows_->Cells(row);
-  for (int f : fields)
-    if (f >= 0) ValueConversion::CellToVariant(FieldColumn(f), cells[fieldMap_[f]], &out[f]);
-  return S_OK;
-}
-
 HRESULT AdoRecordset::ApplyView() {
-  ResetView();
-  const VARIANT& flt = filter_;
-  auto indexOf = [this](std::u16string_view n) { return FieldIndex(n); };
-  auto typeOf = [this](int f) { return FieldColumn(f).type; };
-  std::u16string description;
-  if (flt.vt == VT_BSTR && !Trim(BstrView(flt.bstrVal)).empty()) {
-    Criteria crit;
-    HRESULT hr = Criteria::ParseFilter(BstrView(flt.bstrVal), crit, &description);
-    if (SUCCEEDED(hr)) hr = crit.Bind(indexOf, typeOf);
-    if (FAILED(hr)) return SetError(hr, kSrcRecordset, description.empty() ? AdoErrorText(hr) : description);
-    std::vector<int> used;
-    for (auto& n : crit.FieldNames()) used.push_back(FieldIndex(n));
-    std::vector<uint32_t> kept;
-    std::vector<VARIANT> vals;
-    for (uint32_t r : view_) {
-      RowVariants(r, used, vals);
-      if (crit.Matches([&](int f) -> const VARIANT* { return &vals[f]; })) kept.push_back(r);
-      ClearAll(vals);
-    }
-    view_.swap(kept);
-  } else if (flt.vt == VT_I4 || flt.vt == VT_I2) {
-    LONG g = flt.vt == VT_I4 ? flt.lVal : flt.iVal;
-    if (g == adFilterAffectedRecords) {
-      std::vector<uint32_t> kept;
-      for (uint32_t r : view_)
-        if (std::find(affected_.begin(), affected_.end(), r) != affected_.end()) kept.push_back(r);
-      view_.swap(kept);
-    } else if (g == adFilterPendingRecords || g == adFilterConflictingRecords) {
-      view_.clear();  // immediate mode: nothing is pending or in conflict
-    }
-  } else if ((flt.vt & VT_ARRAY) && flt.parray) {
-    std::vector<VARIANT> marks = ListOf(flt);
-    std::vector<uint32_t> kept;
-    for (auto& m : marks) {
-      long p;
-      if (SUCCEEDED(PositionFromBookmark(m, p)) && p >= 0) kept.push_back(view_[p]);
-    }
-    ClearAll(marks);
-    view_.swap(kept);
-  }
-  if (!sort_.empty()) {
-    SortSpec order;
-    HRESULT hr = SortSpec::Parse(sort_, order, &description);
-    if (SUCCEEDED(hr)) hr = order.Bind(indexOf);
-    if (FAILED(hr)) return SetError(hr, kSrcRecordset, description.empty() ? AdoErrorText(hr) : description);
-    std::vector<int> used;
-    for (auto& k : order.Keys()) used.push_back(k.index);
-    std::vector<std::vector<VARIANT>> keys(rows_->RowCount());
-    for (uint32_t r : view_) RowVariants(r, used, keys[r]);
-    std::stable_sort(view_.begin(), view_.end(), [&](uint32_t a, uint32_t b) {
-      return order.Compare([&](int f) -> const VARIANT* { return &keys[a][f]; },
-                           [&](int f) -> const VARIANT* { return &keys[b][f]; }) < 0;
-    });
-    for (auto& k : keys) ClearAll(k);
-  }
-  pos_ = 0;
-  return S_OK;
-}
-
-void AdoRecordset::PurgeDeleted(bool& currentWasDeleted) {
-  currentWasDeleted = false;
-  if (!client() || !rows_ || rows_->Deletions() == purgedAt_) return;  // nothing deleted since
-  std::vector<uint32_t> kept;
-  long newPos = pos_;
-  for (long i = 0; i < (long)view_.size(); ++i) {
-    if (rows_->Deleted(view_[i])) {
-      if (i < pos_) --newPos;
-      if (i == pos_) currentWasDeleted = true;
-    } else {
-      kept.push_back(view_[i]);
-    }
-  }
-  view_.swap(kept);
-  pos_ = newPos;
-  purgedAt_ = rows_->Deletions();
+  chunks_.End();  // a new view: the cursor goes to its first row
+  return cursor_->View()->Apply(filter_, sort_);
 }
 
 HRESULT AdoRecordset::BeforeMove() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (editMode_ == adEditAdd || editMode_ == adEditInProgress) {
-    hr = raw_Update(MissingArg(), MissingArg());  // moving away saves the pending edit, as ADO does
+  if (writeBack_.Pending()) {
+    // Moving away saves the pending edit, as ADO does.
+    hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
-  EndChunkSequence();
+  chunks_.End();
   return conn_ ? conn_->FaultTick() : S_OK;
 }
 
 HRESULT AdoRecordset::raw_MoveNext() {
   HRESULT hr = BeforeMove();
   if (FAILED(hr)) return hr;
-  if (!client()) {
-    if (!serverHasRow_) return Fail(adErrNoCurrentRecord);
-    return FetchServerRow(true);
-  }
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  if (Eof() && !wasDeleted) return Fail(adErrNoCurrentRecord);
-  if (!wasDeleted) ++pos_;
-  if (pos_ > (long)view_.size()) pos_ = (long)view_.size();
-  return S_OK;
+  return cursor_->MoveNext();
 }
 
 HRESULT AdoRecordset::raw_MovePrevious() {
   HRESULT hr = BeforeMove();
   if (FAILED(hr)) return hr;
-  if (!client()) return Fail(adErrFeatureNotAvailable);
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  if (Bof()) return Fail(adErrNoCurrentRecord);
-  --pos_;
-  if (pos_ < -1) pos_ = -1;
-  return S_OK;
+  return cursor_->MovePrevious();
 }
 
 HRESULT AdoRecordset::raw_MoveFirst() {
   HRESULT hr = BeforeMove();
   if (FAILED(hr)) return hr;
-  if (!client()) {
-    // A forward-only cursor starts over by running the query again.
-    std::unique_ptr<ProviderCursor> cursor;
-    LONG affected;
-    hr = conn_->Run(sql_, params_, timeout_, cursor, affected);
-    if (FAILED(hr)) return hr;
-    if (!cursor) return Fail(adErrProviderFailed);
-    // Keep the column metadata of the first run (Field objects refer to it).
-    std::vector<ColumnInfo> cols = *columns_;
-    cursor_ = std::move(cursor);
-    cursor_->Columns() = cols;
-    columns_ = &cursor_->Columns();
-    serverRowNumber_ = 0;
-    return FetchServerRow(true);
-  }
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  if (view_.empty()) return Fail(adErrNoCurrentRecord);
-  pos_ = 0;
-  return S_OK;
+  return cursor_->MoveFirst();
 }
 
 HRESULT AdoRecordset::raw_MoveLast() {
   HRESULT hr = BeforeMove();
   if (FAILED(hr)) return hr;
-  if (!client()) return Fail(adErrFeatureNotAvailable);
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  if (view_.empty()) return Fail(adErrNoCurrentRecord);
-  pos_ = (long)view_.size() - 1;
-  return S_OK;
-}
-
-HRESULT AdoRecordset::PositionFromBookmark(const VARIANT& bookmark, long& pos) const {
-  const VARIANT& b = Deref(bookmark);
-  VARIANT d;
-  VariantInit(&d);
-  if (b.vt != VT_R8 && FAILED(VariantChangeType(&d, &b, 0, VT_R8))) return Fail(adErrInvalidArgument);
-  double v = b.vt == VT_R8 ? b.dblVal : d.dblVal;
-  long row = (long)v - 1;
-  for (size_t i = 0; i < view_.size(); ++i)
-    if ((long)view_[i] == row) {
-      pos = (long)i;
-      return S_OK;
-    }
-  return Fail(adErrInvalidArgument);
+  return cursor_->MoveLast();
 }
 
 HRESULT AdoRecordset::raw_Move(LONG n, VARIANT start) {
-  if (!client()) {
-    if (n < 0) {
-      HRESULT hr = CheckOpen();
-      return FAILED(hr) ? hr : Fail(adErrFeatureNotAvailable);
-    }
-    if (!Missing(start)) return Fail(adErrFeatureNotAvailable);
-    if (n == 0) return CheckCurrent();
-    for (LONG i = 0; i < n; ++i) {
-      HRESULT hr = raw_MoveNext();
-      if (FAILED(hr)) return hr;
-      if (!serverHasRow_) break;
-    }
-    return S_OK;
+  if (!open_) {
+    // A server cursor refuses a start bookmark before it looks whether it is open.
+    bool refused = !client() && n >= 0 && !RecordsetArgs::Missing(start);
+    return Fail(refused ? adErrFeatureNotAvailable : adErrObjectClosed);
   }
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  long base = pos_;
-  const VARIANT& s = Deref(start);
-  if (!Missing(s)) {
-    if (s.vt == VT_I4 || s.vt == VT_I2) {
-      LONG k = s.vt == VT_I4 ? s.lVal : s.iVal;
-      base = k == adBookmarkFirst ? 0 : k == adBookmarkLast ? (long)view_.size() - 1 : pos_;
-    } else {
-      hr = PositionFromBookmark(s, base);
-      if (FAILED(hr)) return hr;
-    }
-  } else {
-    if (view_.empty()) return Fail(adErrNoCurrentRecord);
-    if (n == 0 && (Bof() || Eof())) return Fail(adErrNoCurrentRecord);
-    if (n > 0 && Eof()) return Fail(adErrNoCurrentRecord);
-    if (n < 0 && Bof()) return Fail(adErrNoCurrentRecord);
-    if (wasDeleted && n > 0) --base;
-  }
-  long target = base + n;
-  if (target < 0) target = -1;
-  if (target > (long)view_.size()) target = (long)view_.size();
-  pos_ = target;
-  return S_OK;
+  return cursor_->Move(n, start, [this] { return BeforeMove(); });
 }
 
 HRESULT AdoRecordset::get_BOF(VARIANT_BOOL* pb) {
   if (!pb) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  *pb = Bof() ? VARIANT_TRUE : VARIANT_FALSE;
+  *pb = cursor_->Bof() ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
 
@@ -814,7 +468,7 @@ HRESULT AdoRecordset::get_adoEOF(VARIANT_BOOL* pb) {
   if (!pb) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  *pb = Eof() ? VARIANT_TRUE : VARIANT_FALSE;
+  *pb = cursor_->Eof() ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
 
@@ -822,17 +476,7 @@ HRESULT AdoRecordset::get_RecordCount(LONG* p) {
   if (!p) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!client()) {
-    *p = -1;
-    return S_OK;
-  }
-  LONG n = (LONG)view_.size();
-  if (rows_->Deletions() != purgedAt_) {
-    n = 0;
-    for (uint32_t r : view_)
-      if (!rows_->Deleted(r)) ++n;
-  }
-  *p = n;
+  *p = cursor_->RecordCount();
   return S_OK;
 }
 
@@ -840,28 +484,14 @@ HRESULT AdoRecordset::get_AbsolutePosition(PositionEnum* p) {
   if (!p) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!client())
-    *p = adPosUnknown;
-  else if (view_.empty())
-    *p = adPosUnknown;
-  else if (Bof())
-    *p = adPosBOF;
-  else if (Eof())
-    *p = adPosEOF;
-  else
-    *p = (PositionEnum)(pos_ + 1);
+  *p = cursor_->AbsolutePosition();
   return S_OK;
 }
 
 HRESULT AdoRecordset::put_AbsolutePosition(PositionEnum v) {
   HRESULT hr = BeforeMove();
   if (FAILED(hr)) return hr;
-  if (!client()) return Fail(adErrFeatureNotAvailable);
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  if (v < 1 || v > (LONG)view_.size()) return Fail(adErrInvalidArgument);
-  pos_ = v - 1;
-  return S_OK;
+  return cursor_->SetAbsolutePosition(v);
 }
 
 HRESULT AdoRecordset::get_Bookmark(VARIANT* pv) {
@@ -869,38 +499,20 @@ HRESULT AdoRecordset::get_Bookmark(VARIANT* pv) {
   VariantInit(pv);
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!client()) return Fail(adErrFeatureNotAvailable);
-  long r = CurrentRow();
-  if (r < 0) return Fail(adErrNoCurrentRecord);
-  pv->vt = VT_R8;
-  pv->dblVal = (double)(r + 1);
-  return S_OK;
+  return cursor_->GetBookmark(pv);
 }
 
 HRESULT AdoRecordset::put_Bookmark(VARIANT v) {
   HRESULT hr = BeforeMove();
   if (FAILED(hr)) return hr;
-  if (!client()) return Fail(adErrFeatureNotAvailable);
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  long p;
-  hr = PositionFromBookmark(v, p);
-  if (FAILED(hr)) return hr;
-  pos_ = p;
-  return S_OK;
+  return cursor_->SetBookmark(v);
 }
 
 HRESULT AdoRecordset::raw_CompareBookmarks(VARIANT b1, VARIANT b2, CompareEnum* p) {
   if (!p) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  long p1, p2;
-  if (FAILED(PositionFromBookmark(b1, p1)) || FAILED(PositionFromBookmark(b2, p2))) {
-    *p = adCompareNotComparable;
-    return Fail(adErrInvalidArgument);
-  }
-  *p = p1 < p2 ? adCompareLessThan : p1 == p2 ? adCompareEqual : adCompareGreaterThan;
-  return S_OK;
+  return cursor_->CompareBookmarks(b1, b2, p);
 }
 
 // ---- Field values ----------------------------------------------------------------------------
@@ -910,7 +522,7 @@ HRESULT AdoRecordset::GetFieldValue(int f, VARIANT* out) {
   VariantInit(out);
   HRESULT hr = CheckCurrent();
   if (FAILED(hr)) return hr;
-  if (f != chunkField_) EndChunkSequence();
+  if (f != chunks_.Field()) chunks_.End();
   return ValueConversion::CellToVariant(FieldColumn(f), CurrentCells()[fieldMap_[f]], out);
 }
 
@@ -919,12 +531,11 @@ HRESULT AdoRecordset::FieldOriginalValue(int f, VARIANT* out) {
   VariantInit(out);
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (editMode_ == adEditAdd) {
+  if (writeBack_.Mode() == adEditAdd) {
     out->vt = VT_NULL;
     return S_OK;
   }
-  const Cell* cells = client() ? (CurrentRow() >= 0 ? rows_->Cells(CurrentRow()) : nullptr)
-                               : (serverHasRow_ ? serverRow_.data() : nullptr);
+  const Cell* cells = cursor_->Original();
   if (!cells) return Fail(adErrNoCurrentRecord);
   return ValueConversion::CellToVariant(FieldColumn(f), cells[fieldMap_[f]], out);
 }
@@ -967,50 +578,26 @@ HRESULT AdoRecordset::FieldStatus(int, LONG* out) {
 HRESULT AdoRecordset::CheckWritable(int f) const {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!updatable_) return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
+  if (!writeBack_.Updatable())
+    return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
   if (!CurrentCells()) return Fail(adErrNoCurrentRecord);
   if (f >= 0 && conn_ && !(FieldColumn(f).attributes & adFldUpdatable))
     return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
   return S_OK;
 }
 
-HRESULT AdoRecordset::BeginEdit() {
-  if (editMode_ == adEditAdd || editMode_ == adEditInProgress) return S_OK;
-  const Cell* cells = CurrentCells();
-  if (!cells) return Fail(adErrNoCurrentRecord);
-  editArena_ = std::make_unique<Arena>(4096);
-  edit_.assign(cells, cells + columns_->size());
-  for (auto& c : edit_) c = editArena_->Copy(c);
-  changed_.assign(columns_->size(), false);
-  editMode_ = adEditInProgress;
-  return S_OK;
-}
-
 void AdoRecordset::ClearEdit() {
-  editMode_ = adEditNone;
-  edit_.clear();
-  changed_.clear();
-  editArena_.reset();
-  EndChunkSequence();  // the row was saved, cancelled or left
-}
-
-void AdoRecordset::EndChunkSequence() {
-  chunkField_ = -1;
-  chunkOffset_ = 0;
-  appending_ = false;
+  writeBack_.Clear();
+  chunks_.End();  // the row was saved, cancelled or left
 }
 
 HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   HRESULT hr = CheckWritable(f);
   if (FAILED(hr)) return hr;
-  hr = BeginEdit();
+  if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
+  hr = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
   if (FAILED(hr)) return hr;
-  Cell cell;
-  hr = ValueConversion::VariantToCell(value, &FieldColumn(f), *editArena_, cell);
-  if (FAILED(hr)) return AdoFail(hr == DISP_E_TYPEMISMATCH ? AdoErr(adErrDataConversion) : hr, kSrcRecordset);
-  edit_[fieldMap_[f]] = cell;
-  changed_[fieldMap_[f]] = true;
-  EndChunkSequence();
+  chunks_.End();
   return S_OK;
 }
 
@@ -1022,45 +609,11 @@ HRESULT AdoRecordset::FieldGetChunk(int f, LONG length, VARIANT* out) {
   const ColumnInfo& col = FieldColumn(f);
   if (!(col.attributes & adFldLong)) return Fail(adErrFeatureNotAvailable);
   if (length < 0) return Fail(adErrInvalidArgument);
-  if (chunkField_ != f || appending_) {  // a new sequence
-    EndChunkSequence();
-    chunkField_ = f;
-  }
+  chunks_.ReadFrom(f);
   VARIANT whole;
   hr = ValueConversion::CellToVariant(col, CurrentCells()[fieldMap_[f]], &whole);
   if (FAILED(hr)) return hr;
-  if (whole.vt == VT_NULL) {
-    out->vt = VT_NULL;
-    return S_OK;
-  }
-  if (whole.vt == VT_BSTR) {
-    std::u16string_view t = BstrView(whole.bstrVal);
-    if (chunkOffset_ >= t.size() && !(t.empty() && chunkOffset_ == 0)) {
-      out->vt = VT_NULL;  // nothing left
-    } else {
-      size_t n = std::min<size_t>((size_t)length, t.size() - chunkOffset_);
-      out->vt = VT_BSTR;
-      out->bstrVal = AllocBstr(t.substr(chunkOffset_, n));
-      chunkOffset_ += n;
-    }
-  } else if (whole.vt == (VT_ARRAY | VT_UI1)) {
-    LONG lo = 0, hi = -1;
-    SafeArrayGetLBound(whole.parray, 1, &lo);
-    SafeArrayGetUBound(whole.parray, 1, &hi);
-    size_t total = (size_t)(hi - lo + 1);
-    if (chunkOffset_ >= total && !(total == 0 && chunkOffset_ == 0)) {
-      out->vt = VT_NULL;
-    } else {
-      size_t n = std::min<size_t>((size_t)length, total - chunkOffset_);
-      BYTE* data = nullptr;
-      SafeArrayAccessData(whole.parray, (void**)&data);
-      ValueConversion::MakeByteArray(data + chunkOffset_, n, out);
-      SafeArrayUnaccessData(whole.parray);
-      chunkOffset_ += n;
-    }
-  } else {
-    VariantCopy(out, &whole);
-  }
+  chunks_.Next(whole, length, out);
   VariantClear(&whole);
   return S_OK;
 }
@@ -1070,44 +623,19 @@ HRESULT AdoRecordset::FieldAppendChunk(int f, const VARIANT& data) {
   if (FAILED(hr)) return hr;
   const ColumnInfo& col = FieldColumn(f);
   if (!(col.attributes & adFldLong)) return Fail(adErrFeatureNotAvailable);
-  bool first = !(appending_ && chunkField_ == f);
-  if (first) {
+  if (!chunks_.Appending(f)) {
     hr = PutFieldValue(f, data);  // the first chunk replaces the value
     if (FAILED(hr)) return hr;
-    chunkField_ = f;
-    appending_ = true;
+    chunks_.Appended(f);
     return S_OK;
   }
-  VARIANT current;
-  ValueConversion::CellToVariant(col, edit_[fieldMap_[f]], &current);
-  VARIANT joined;
-  VariantInit(&joined);
-  const VARIANT& d = Deref(data);
-  if (current.vt == VT_BSTR && d.vt == VT_BSTR) {
-    std::u16string s(BstrView(current.bstrVal));
-    s += BstrView(d.bstrVal);
-    joined.vt = VT_BSTR;
-    joined.bstrVal = AllocBstr(s);
-  } else if (current.vt == (VT_ARRAY | VT_UI1) && d.vt == (VT_ARRAY | VT_UI1)) {
-    std::vector<BYTE> bytes;
-    for (const VARIANT* v : {static_cast<const VARIANT*>(&current), &d}) {
-      LONG lo = 0, hi = -1;
-      SafeArrayGetLBound(v->parray, 1, &lo);
-      SafeArrayGetUBound(v->parray, 1, &hi);
-      BYTE* p = nullptr;
-      SafeArrayAccessData(v->parray, (void**)&p);
-      bytes.insert(bytes.end(), p, p + (hi - lo + 1));
-      SafeArrayUnaccessData(v->parray);
-    }
-    ValueConversion::MakeByteArray(bytes.data(), bytes.size(), &joined);
-  } else {
-    VariantCopy(&joined, &d);
-  }
+  VARIANT current, joined;
+  ValueConversion::CellToVariant(col, writeBack_.Cells()[fieldMap_[f]], &current);
+  ChunkSequence::Join(current, data, &joined);
   VariantClear(&current);
   hr = PutFieldValue(f, joined);
   VariantClear(&joined);
-  chunkField_ = f;
-  appending_ = true;
+  chunks_.Appended(f);
   return hr;
 }
 
@@ -1134,161 +662,50 @@ HRESULT AdoRecordset::put_Collect(VARIANT index, VARIANT v) {
 HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!updatable_) return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
-  if (editMode_ == adEditAdd || editMode_ == adEditInProgress) {
-    hr = raw_Update(MissingArg(), MissingArg());
+  if (!writeBack_.Updatable())
+    return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
+  if (writeBack_.Pending()) {
+    hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  addReturnPos_ = pos_;
-  editArena_ = std::make_unique<Arena>(4096);
-  edit_.assign(columns_->size(), Cell());
-  changed_.assign(columns_->size(), false);
-  editMode_ = adEditAdd;
-  EndChunkSequence();
-  if (!Missing(fieldList)) return raw_Update(fieldList, values);
+  cursor_->View()->StartAdd();  // only client views are updatable
+  writeBack_.BeginAdd(cursor_->Columns().size());
+  chunks_.End();
+  if (!RecordsetArgs::Missing(fieldList)) return raw_Update(fieldList, values);
   return S_OK;
 }
 
 HRESULT AdoRecordset::raw_Update(VARIANT fields, VARIANT values) {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!Missing(fields)) {
-    std::vector<VARIANT> names = ListOf(fields), vals = ListOf(values);
+  if (!RecordsetArgs::Missing(fields)) {
+    std::vector<VARIANT> names = RecordsetArgs::ListOf(fields), vals = RecordsetArgs::ListOf(values);
     if (names.size() != vals.size()) {
-      ClearAll(names);
-      ClearAll(vals);
+      RecordsetArgs::ClearAll(names);
+      RecordsetArgs::ClearAll(vals);
       return Fail(adErrInvalidArgument);
     }
     for (size_t i = 0; i < names.size() && SUCCEEDED(hr); ++i) {
       int f = ResolveField(names[i]);
       hr = f < 0 ? Fail(adErrItemNotFound) : PutFieldValue(f, vals[i]);
     }
-    ClearAll(names);
-    ClearAll(vals);
+    RecordsetArgs::ClearAll(names);
+    RecordsetArgs::ClearAll(vals);
     if (FAILED(hr)) return hr;
   }
-  if (editMode_ != adEditAdd && editMode_ != adEditInProgress) return S_OK;  // nothing pending
+  if (!writeBack_.Pending()) return S_OK;  // nothing pending
   hr = WriteEdit();
   if (FAILED(hr)) return hr;
   return S_OK;
 }
 
-HRESULT AdoRecordset::KeyWhere(size_t row, std::u16string& where, std::vector<Cell>& params) {
-  ProviderSession* s = conn_->Session();
-  const Cell* cells = rows_->Cells(row);
-  std::vector<int> cols;
-  if (!keyCols_.empty()) {
-    cols = keyCols_;
-  } else if (rowidCol_ >= 0) {
-    where = u"rowid = ?";
-    params.push_back(cells[rowidCol_]);
-    return S_OK;
-  } else {
-    for (size_t i = 0; i < columns_->size(); ++i)
-      if (!(*columns_)[i].baseColumn.empty() && !(*columns_)[i].rowId) cols.push_back((int)i);
-  }
-  for (int c : cols) {
-    if (!where.empty()) where += u" AND ";
-    where += s->QuoteIdentifier((*columns_)[c].baseColumn);
-    where += keyCols_.empty() ? s->NullSafeEquals() : u" = ?";
-    params.push_back(cells[c]);
-  }
-  return where.empty() ? Fail(adErrFeatureNotAvailable) : S_OK;
-}
-
-// The cursor engine's answer when the row an edit or delete is written to cannot be told apart
-// from the others: none matches its key, or several share the values that locate it. The write
-// has been rolled back.
-HRESULT AdoRecordset::RowNotLocated() {
-  ProviderError e;
-  e.hr = E_FAIL;
-  e.sqlState = u"HY000";
-  e.source = u"Microsoft Cursor Engine";
-  e.description = u"Row cannot be located for updating. Some values may have been changed since it was last read.";
-  return conn_->RaiseProvider(e);
-}
-
 HRESULT AdoRecordset::WriteEdit() {
-  std::vector<ColumnInfo>& cols = *columns_;
-  if (!conn_) {
-    // A persisted recordset without a connection keeps its edits locally.
-    size_t r = editMode_ == adEditAdd ? rows_->AppendRow() : (size_t)CurrentRow();
-    for (size_t c = 0; c < cols.size(); ++c)
-      if (editMode_ == adEditAdd || changed_[c]) rows_->Set(r, c, edit_[c]);
-    if (editMode_ == adEditAdd) {
-      view_.push_back((uint32_t)r);
-      pos_ = (long)view_.size() - 1;
-    }
-    affected_ = {(uint32_t)r};
-    ClearEdit();
-    return S_OK;
-  }
-  if (!conn_->IsOpen()) return Fail(adErrInvalidConnection);
-  ProviderSession* s = conn_->Session();
-  std::u16string sql;
-  std::vector<Cell> params;
-  std::u16string table = s->QuoteIdentifier(table_);
-  if (editMode_ == adEditAdd) {
-    std::u16string names, marks;
-    for (size_t c = 0; c < cols.size(); ++c) {
-      if (!changed_[c] || cols[c].rowId || cols[c].baseColumn.empty()) continue;
-      if (!names.empty()) names += u", ", marks += u", ";
-      names += s->QuoteIdentifier(cols[c].baseColumn);
-      marks += u"?";
-      params.push_back(edit_[c]);
-    }
-    sql = names.empty() ? u"INSERT INTO " + table + u" DEFAULT VALUES"
-                        : u"INSERT INTO " + table + u" (" + names + u") VALUES (" + marks + u")";
-  } else {
-    size_t row = (size_t)CurrentRow();
-    std::u16string sets;
-    for (size_t c = 0; c < cols.size(); ++c) {
-      if (!changed_[c] || cols[c].rowId || cols[c].baseColumn.empty()) continue;
-      if (!sets.empty()) sets += u", ";
-      sets += s->QuoteIdentifier(cols[c].baseColumn) + u" = ?";
-      params.push_back(edit_[c]);
-    }
-    if (sets.empty()) {
-      ClearEdit();
-      return S_OK;
-    }
-    std::u16string where;
-    HRESULT hr = KeyWhere(row, where, params);
-    if (FAILED(hr)) return hr;
-    sql = u"UPDATE " + table + u" SET " + sets + u" WHERE " + where;
-  }
-  LONG affected = 0;
-  HRESULT hr = editMode_ == adEditInProgress ? conn_->RunWrite(sql, params, timeout_, true, affected) : [&] {
-    std::unique_ptr<ProviderCursor> none;
-    return conn_->Run(sql, params, timeout_, none, affected);
-  }();
-  if (FAILED(hr)) return hr;  // the pending edit stays; nothing changed here
-  if (editMode_ == adEditInProgress && affected != 1) return RowNotLocated();
-  size_t r;
-  if (editMode_ == adEditAdd) {
-    r = rows_->AppendRow();
-    for (size_t c = 0; c < cols.size(); ++c) {
-      Cell v = edit_[c];
-      // The generated key: the rowid, an auto-increment column, or a single integer key that
-      // the engine filled (SQLite's INTEGER PRIMARY KEY is the rowid).
-      bool generated =
-          cols[c].rowId ||
-          (!changed_[c] && (cols[c].autoIncrement ||
-                            (cols[c].primaryKey && keyCols_.size() <= 1 && cols[c].type == adInteger)));
-      int64_t id = 0;
-      if (generated && s->LastInsertId(table_, cols[c].baseColumn, id)) v = Cell::Int(id);
-      rows_->Set(r, c, v);
-    }
-    view_.push_back((uint32_t)r);
-    pos_ = (long)view_.size() - 1;
-  } else {
-    r = (size_t)CurrentRow();
-    for (size_t c = 0; c < cols.size(); ++c)
-      if (changed_[c]) rows_->Set(r, c, edit_[c]);
-  }
-  affected_ = {(uint32_t)r};
+  ClientView* view = cursor_->View();  // only client views are updatable
+  bool added = writeBack_.Mode() == adEditAdd;
+  size_t row = 0;
+  HRESULT hr = writeBack_.Write(conn_, view->Rows(), view->CurrentRow(), timeout_, row);
+  if (FAILED(hr)) return hr;  // the pending edit stays
+  if (hr == S_OK) view->Written(row, added);
   ClearEdit();
   return S_OK;
 }
@@ -1296,46 +713,31 @@ HRESULT AdoRecordset::WriteEdit() {
 HRESULT AdoRecordset::raw_CancelUpdate() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (editMode_ == adEditAdd) pos_ = addReturnPos_;
+  if (writeBack_.Mode() == adEditAdd) cursor_->View()->CancelAdd();
   ClearEdit();
-  EndChunkSequence();
   return S_OK;
 }
 
 HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!updatable_) return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
+  if (!writeBack_.Updatable())
+    return SetError(AdoErr(adErrFeatureNotAvailable), kSrcRecordset, kNotUpdatable);
   if (affect != adAffectCurrent && affect != adAffectGroup) return Fail(adErrInvalidArgument);
-  if (editMode_ == adEditAdd) {
+  if (writeBack_.Mode() == adEditAdd) {
     raw_CancelUpdate();
     return S_OK;
   }
-  std::vector<long> targets;
-  if (affect == adAffectCurrent) {
-    if (CurrentRow() < 0 || rows_->Deleted(CurrentRow())) return Fail(adErrNoCurrentRecord);
-    targets.push_back(CurrentRow());
-  } else {
-    for (uint32_t r : view_)
-      if (!rows_->Deleted(r)) targets.push_back((long)r);
-  }
+  ClientView* view = cursor_->View();  // only client views are updatable
+  std::vector<long> targets = view->DeleteTargets(affect);
+  if (affect == adAffectCurrent && targets.empty()) return Fail(adErrNoCurrentRecord);
   ClearEdit();
-  affected_.clear();
+  view->ClearAffected();
+  // Row by row: a failure leaves the rows deleted before it deleted.
   for (long r : targets) {
-    if (conn_) {
-      if (!conn_->IsOpen()) return Fail(adErrInvalidConnection);
-      std::u16string where;
-      std::vector<Cell> params;
-      hr = KeyWhere((size_t)r, where, params);
-      if (FAILED(hr)) return hr;
-      LONG n = 0;
-      hr = conn_->RunWrite(u"DELETE FROM " + conn_->Session()->QuoteIdentifier(table_) + u" WHERE " + where,
-                           params, timeout_, false, n);
-      if (FAILED(hr)) return hr;
-      if (n > 1) return RowNotLocated();  // rolled back: the row's values are not its own
-    }
-    rows_->MarkDeleted((size_t)r);
-    affected_.push_back((uint32_t)r);
+    hr = writeBack_.Delete(conn_, view->Rows(), (size_t)r, timeout_);
+    if (FAILED(hr)) return hr;
+    view->Deleted((size_t)r);
   }
   return S_OK;
 }
@@ -1344,10 +746,10 @@ HRESULT AdoRecordset::get_EditMode(EditModeEnum* p) {
   if (!p) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (editMode_ == adEditNone && client() && CurrentRow() >= 0 && rows_->Deleted(CurrentRow()))
+  if (writeBack_.Mode() == adEditNone && cursor_->CurrentDeleted())
     *p = adEditDelete;
   else
-    *p = editMode_;
+    *p = writeBack_.Mode();
   return S_OK;
 }
 
@@ -1355,11 +757,11 @@ HRESULT AdoRecordset::get_Status(LONG* p) {
   if (!p) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (editMode_ == adEditAdd)
+  if (writeBack_.Mode() == adEditAdd)
     *p = adRecNew;
-  else if (editMode_ == adEditInProgress)
+  else if (writeBack_.Mode() == adEditInProgress)
     *p = adRecModified;
-  else if (client() && CurrentRow() >= 0 && rows_->Deleted(CurrentRow()))
+  else if (cursor_->CurrentDeleted())
     *p = adRecDeleted;
   else if (!CurrentCells())
     return Fail(adErrNoCurrentRecord);
@@ -1372,9 +774,7 @@ HRESULT AdoRecordset::raw_UpdateBatch(AffectEnum) {
   // Edits are written when Update runs (see docs/ado.md): nothing is left pending for the batch.
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (editMode_ != adEditNone) {
-    return raw_Update(MissingArg(), MissingArg());
-  }
+  if (writeBack_.Pending()) return raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
   return S_OK;
 }
 
@@ -1398,7 +798,7 @@ HRESULT AdoRecordset::get_Filter(VARIANT* pv) {
 }
 
 HRESULT AdoRecordset::put_Filter(VARIANT v) {
-  const VARIANT& d = Deref(v);
+  const VARIANT& d = RecordsetArgs::Deref(v);
   bool none = (d.vt == VT_BSTR && Trim(BstrView(d.bstrVal)).empty()) || d.vt == VT_EMPTY || d.vt == VT_NULL ||
               ((d.vt == VT_I4 || d.vt == VT_I2) && (d.vt == VT_I4 ? d.lVal : d.iVal) == adFilterNone);
   if (!open_) {
@@ -1406,7 +806,8 @@ HRESULT AdoRecordset::put_Filter(VARIANT v) {
     if (!none) VariantCopy(&filter_, &d);
     return S_OK;
   }
-  if (!client()) return none ? S_OK : Fail(adErrFeatureNotAvailable);
+  // A forward-only cursor has no view to filter.
+  if (!cursor_->View()) return none ? S_OK : Fail(adErrFeatureNotAvailable);
   HRESULT hr = BeforeMove();
   if (FAILED(hr)) return hr;
   if ((d.vt == VT_I4 || d.vt == VT_I2)) {
@@ -1419,17 +820,7 @@ HRESULT AdoRecordset::put_Filter(VARIANT v) {
   VariantInit(&old);
   VariantCopy(&old, &filter_);
   VariantClear(&filter_);
-  if (!none) {
-    if (d.vt & VT_ARRAY) {
-      // Bookmarks are resolved against the unfiltered rows.
-      VARIANT saved;
-      VariantInit(&saved);
-      ResetView();
-      VariantCopy(&filter_, &d);
-    } else {
-      VariantCopy(&filter_, &d);
-    }
-  }
+  if (!none) VariantCopy(&filter_, &d);  // bookmarks are resolved against the unfiltered rows
   hr = ApplyView();
   if (FAILED(hr)) {
     VariantClear(&filter_);
@@ -1449,19 +840,20 @@ HRESULT AdoRecordset::get_Sort(BSTR* p) {
 
 HRESULT AdoRecordset::put_Sort(BSTR v) {
   std::u16string text(Trim(BstrView(v)));
+  ClientView* view = open_ ? cursor_->View() : nullptr;
   if (text.empty()) {
     // Setting "" succeeds whatever the sort was; an open client cursor returns to the original
     // order, on its first row. A pending edit is saved first, as a move saves it; if that fails,
     // so does this (nothing else is done: no fault-switch tick, no fetch).
-    if (open_ && client() && (editMode_ == adEditAdd || editMode_ == adEditInProgress)) {
-      HRESULT hr = raw_Update(MissingArg(), MissingArg());
+    if (view && writeBack_.Pending()) {
+      HRESULT hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
       if (FAILED(hr)) return hr;
     }
     sort_.clear();
-    if (open_ && client()) return ApplyView();
+    if (view) return ApplyView();
     return S_OK;
   }
-  if (open_ && !client()) return Fail(adErrFeatureNotAvailable);
+  if (open_ && !view) return Fail(adErrFeatureNotAvailable);
   if (!open_) {
     sort_ = text;
     return S_OK;
@@ -1493,52 +885,7 @@ HRESULT AdoRecordset::raw_Find(BSTR criteria, LONG skip, SearchDirectionEnum dir
   for (auto& n : crit.FieldNames()) used.push_back(FieldIndex(n));
   hr = BeforeMove();
   if (FAILED(hr)) return hr;
-  if (!client()) {
-    if (direction == adSearchBackward || !Missing(start)) return Fail(adErrFeatureNotAvailable);
-    if (!serverHasRow_) return Fail(adErrNoCurrentRecord);
-    for (LONG i = 0; i < skip && serverHasRow_; ++i) {
-      hr = FetchServerRow();
-      if (FAILED(hr)) return hr;
-    }
-    while (serverHasRow_) {
-      std::vector<VARIANT> vals(FieldCount());
-      for (auto& v : vals) VariantInit(&v);
-      for (int f : used) ValueConversion::CellToVariant(FieldColumn(f), serverRow_[fieldMap_[f]], &vals[f]);
-      bool match = crit.Matches([&](int f) -> const VARIANT* { return &vals[f]; });
-      ClearAll(vals);
-      if (match) return S_OK;
-      hr = FetchServerRow();
-      if (FAILED(hr)) return hr;
-    }
-    return S_OK;
-  }
-  bool wasDeleted;
-  PurgeDeleted(wasDeleted);
-  long from = pos_;
-  const VARIANT& s = Deref(start);
-  if (!Missing(s) && !(s.vt == VT_BSTR && BstrView(s.bstrVal).empty())) {
-    if (s.vt == VT_I4 || s.vt == VT_I2) {
-      LONG k = s.vt == VT_I4 ? s.lVal : s.iVal;
-      from = k == adBookmarkFirst ? 0 : k == adBookmarkLast ? (long)view_.size() - 1 : pos_;
-    } else {
-      hr = PositionFromBookmark(s, from);
-      if (FAILED(hr)) return hr;
-    }
-  } else if (Bof() || Eof()) {
-    return Fail(adErrNoCurrentRecord);
-  }
-  std::vector<VARIANT> vals;
-  for (long i = from + skip * (long)direction; i >= 0 && i < (long)view_.size(); i += direction) {
-    RowVariants(view_[i], used, vals);
-    bool match = crit.Matches([&](int f) -> const VARIANT* { return &vals[f]; });
-    ClearAll(vals);
-    if (match) {
-      pos_ = i;
-      return S_OK;
-    }
-  }
-  pos_ = direction == adSearchForward ? (long)view_.size() : -1;
-  return S_OK;
+  return cursor_->Find(crit, used, skip, direction, start);
 }
 
 HRESULT AdoRecordset::raw_Clone(LockTypeEnum lockType, _Recordset** pp) {
@@ -1546,7 +893,8 @@ HRESULT AdoRecordset::raw_Clone(LockTypeEnum lockType, _Recordset** pp) {
   *pp = nullptr;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!client()) return Fail(adErrFeatureNotAvailable);
+  ClientView* view = cursor_->View();
+  if (!view) return Fail(adErrFeatureNotAvailable);
   if (lockType != adLockUnspecified && lockType != adLockReadOnly) return Fail(adErrInvalidArgument);
   auto* c = new AdoRecordset();
   c->conn_ = conn_;
@@ -1561,13 +909,9 @@ HRESULT AdoRecordset::raw_Clone(LockTypeEnum lockType, _Recordset** pp) {
   c->cmdType_ = cmdType_;
   c->timeout_ = timeout_;
   c->declTypes_ = declTypes_;
-  c->rows_ = rows_;
-  c->columns_ = &rows_->Columns();
   c->fieldMap_ = fieldMap_;
-  c->updatable_ = updatable_ && c->lockType_ != adLockReadOnly;
-  c->table_ = table_;
-  c->keyCols_ = keyCols_;
-  c->rowidCol_ = rowidCol_;
+  c->cursor_ = view->Clone(c->fieldMap_);  // the same rows, a view of its own
+  c->writeBack_.CopyAnalysis(writeBack_, c->lockType_ != adLockReadOnly);
   c->FinishOpen();
   *pp = c;
   return S_OK;
@@ -1585,28 +929,28 @@ HRESULT AdoRecordset::raw_GetRows(LONG rows, VARIANT start, VARIANT fields, VARI
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
   std::vector<int> which;
-  if (Missing(fields)) {
+  if (RecordsetArgs::Missing(fields)) {
     for (int f = 0; f < FieldCount(); ++f) which.push_back(f);
   } else {
-    std::vector<VARIANT> list = ListOf(fields);
+    std::vector<VARIANT> list = RecordsetArgs::ListOf(fields);
     for (auto& v : list) which.push_back(ResolveField(v));
-    ClearAll(list);
+    RecordsetArgs::ClearAll(list);
     for (int f : which)
       if (f < 0) return Fail(adErrItemNotFound);
   }
-  if (!Missing(start)) {
+  if (!RecordsetArgs::Missing(start)) {
     hr = raw_Move(0, start);
     if (FAILED(hr)) return hr;
   }
-  if (Eof() || Bof()) return Fail(adErrNoCurrentRecord);
+  if (cursor_->Eof() || cursor_->Bof()) return Fail(adErrNoCurrentRecord);
   std::vector<std::vector<VARIANT>> got;
-  while (!Eof() && (rows < 0 || (LONG)got.size() < rows)) {
+  while (!cursor_->Eof() && (rows < 0 || (LONG)got.size() < rows)) {
     std::vector<VARIANT> row(which.size());
     for (size_t i = 0; i < which.size(); ++i) GetFieldValue(which[i], &row[i]);
     got.push_back(std::move(row));
     hr = raw_MoveNext();
     if (FAILED(hr)) {
-      for (auto& r : got) ClearAll(r);
+      for (auto& r : got) RecordsetArgs::ClearAll(r);
       return hr;
     }
   }
@@ -1622,7 +966,7 @@ HRESULT AdoRecordset::raw_GetRows(LONG rows, VARIANT start, VARIANT fields, VARI
       LONG idx[2] = {f, r};
       SafeArrayPutElement(sa, idx, &got[r][f]);
     }
-  for (auto& r : got) ClearAll(r);
+  for (auto& r : got) RecordsetArgs::ClearAll(r);
   pv->vt = VT_ARRAY | VT_VARIANT;
   pv->parray = sa;
   return S_OK;
@@ -1635,13 +979,13 @@ HRESULT AdoRecordset::raw_GetString(StringFormatEnum format, LONG numRows, BSTR 
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
   if (format != adClipString) return Fail(adErrInvalidArgument);
-  if (Eof()) return Fail(adErrNoCurrentRecord);
+  if (cursor_->Eof()) return Fail(adErrNoCurrentRecord);
   std::u16string col = BstrView(columnDelimiter).empty() ? u"\t" : std::u16string(BstrView(columnDelimiter));
   std::u16string row = BstrView(rowDelimiter).empty() ? u"\r" : std::u16string(BstrView(rowDelimiter));
   std::u16string null(BstrView(nullExpr));
   std::u16string out;
   LONG done = 0;
-  while (!Eof() && (numRows <= 0 || done < numRows)) {
+  while (!cursor_->Eof() && (numRows <= 0 || done < numRows)) {
     for (int f = 0; f < FieldCount(); ++f) {
       if (f) out += col;
       VARIANT v, t;
@@ -1673,44 +1017,19 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
     Trace("Recordset::Save: format %d (ADTG) is not implemented; only adPersistXML", (int)format);
     return Fail(adErrFeatureNotAvailable);
   }
-  const VARIANT& d = Deref(destination);
+  const VARIANT& d = RecordsetArgs::Deref(destination);
   if (d.vt != VT_BSTR) return Fail(adErrInvalidArgument);
-  if (!client()) return Fail(adErrFeatureNotAvailable);
-  if (editMode_ == adEditAdd || editMode_ == adEditInProgress) {
+  ClientView* view = cursor_->View();
+  if (!view) return Fail(adErrFeatureNotAvailable);
+  if (writeBack_.Pending()) {
     // Save ends on the first row: a pending edit is saved first, as a move saves it.
-    hr = raw_Update(MissingArg(), MissingArg());
+    hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
-  std::vector<PersistColumn> cols;
-  for (int f = 0; f < FieldCount(); ++f) {
-    const ColumnInfo& c = FieldColumn(f);
-    PersistColumn p;
-    p.name = c.name;
-    p.type = c.type;
-    p.definedSize = c.definedSize;
-    p.precision = c.precision == 255 ? 0 : c.precision;
-    p.scale = c.scale == 255 ? 0 : c.scale;
-    p.attributes = c.attributes;
-    p.baseTable = c.baseTable;
-    p.baseColumn = c.baseColumn;
-    p.keyColumn = c.primaryKey;
-    cols.push_back(p);
-  }
-  std::vector<PersistRow> prows;
-  std::vector<int> all;
-  for (int f = 0; f < FieldCount(); ++f) all.push_back(f);
-  for (uint32_t r : view_) {
-    if (rows_->Deleted(r)) continue;
-    PersistRow pr;
-    RowVariants(r, all, pr.values);
-    prows.push_back(std::move(pr));
-  }
-  std::u16string description;
-  hr = PersistXml::Save(ToUtf8(BstrView(d.bstrVal)), cols, prows, false, &description);
-  PersistXml::Clear(prows);
-  if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
-  pos_ = 0;
-  EndChunkSequence();
+  hr = RecordsetFile::Save(BstrView(d.bstrVal), *view);
+  if (FAILED(hr)) return hr;
+  view->Rewind();
+  chunks_.End();
   return S_OK;
 }
 
@@ -1725,8 +1044,7 @@ HRESULT AdoRecordset::raw__xSave(BSTR fileName, PersistFormatEnum format) {
 
 HRESULT AdoRecordset::get_Properties(Properties** pp) {
   if (pp) *pp = nullptr;
-  Trace("Recordset::Properties is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Recordset::Properties", "get");
 }
 
 HRESULT AdoRecordset::putref_ActiveConnection(IDispatch* v) {
@@ -1753,7 +1071,7 @@ HRESULT AdoRecordset::putref_ActiveConnection(IDispatch* v) {
 }
 
 HRESULT AdoRecordset::put_ActiveConnection(VARIANT v) {
-  const VARIANT& d = Deref(v);
+  const VARIANT& d = RecordsetArgs::Deref(v);
   if (d.vt == VT_DISPATCH || d.vt == VT_UNKNOWN) return putref_ActiveConnection(d.pdispVal);
   if (d.vt == VT_EMPTY || d.vt == VT_NULL) return putref_ActiveConnection(nullptr);
   if (d.vt != VT_BSTR) return Fail(adErrInvalidArgument);
@@ -1845,14 +1163,7 @@ HRESULT AdoRecordset::get_AbsolutePage(PositionEnum* p) {
   if (!p) return E_POINTER;
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (!client() || view_.empty())
-    *p = adPosUnknown;
-  else if (Bof())
-    *p = adPosBOF;
-  else if (Eof())
-    *p = adPosEOF;
-  else
-    *p = (PositionEnum)(pos_ / pageSize_ + 1);
+  *p = cursor_->AbsolutePage(pageSize_);
   return S_OK;
 }
 HRESULT AdoRecordset::put_AbsolutePage(PositionEnum v) {
@@ -1906,9 +1217,9 @@ HRESULT AdoRecordset::raw_Supports(CursorOptionEnum options, VARIANT_BOOL* pb) {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
   LONG s = adFind;
-  if (client()) s |= adHoldRecords | adMovePrevious | adBookmark | adApproxPosition;
-  if (updatable_) s |= adAddNew | adDelete | adUpdate;
-  if (updatable_ && lockType_ == adLockBatchOptimistic) s |= adUpdateBatch;
+  s |= cursor_->Options();
+  if (writeBack_.Updatable()) s |= adAddNew | adDelete | adUpdate;
+  if (writeBack_.Updatable() && lockType_ == adLockBatchOptimistic) s |= adUpdateBatch;
   *pb = (s & options) == options ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
 }
@@ -1925,12 +1236,10 @@ HRESULT AdoRecordset::raw_Cancel() {
 }
 HRESULT AdoRecordset::get_DataSource(IUnknown** pp) {
   if (pp) *pp = nullptr;
-  Trace("Recordset::DataSource is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Recordset::DataSource", "get");
 }
-HRESULT AdoRecordset::putref_DataSource(IUnknown*) {
-  Trace("Recordset::DataSource is not implemented");
-  return E_NOTIMPL;
+HRESULT AdoRecordset::putref_DataSource(IUnknown* p) {
+  return KP_NOT_IMPLEMENTED("Recordset::DataSource", "putref %p", (void*)p);
 }
 HRESULT AdoRecordset::get_ActiveCommand(IDispatch** pp) {
   if (!pp) return E_POINTER;
@@ -1947,29 +1256,23 @@ HRESULT AdoRecordset::get_StayInSync(VARIANT_BOOL* p) {
 }
 HRESULT AdoRecordset::get_DataMember(BSTR* p) {
   if (p) *p = nullptr;
-  Trace("Recordset::DataMember is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Recordset::DataMember", "get");
 }
-HRESULT AdoRecordset::put_DataMember(BSTR) {
-  Trace("Recordset::DataMember is not implemented");
-  return E_NOTIMPL;
+HRESULT AdoRecordset::put_DataMember(BSTR v) {
+  return KP_NOT_IMPLEMENTED("Recordset::DataMember", "put %s", ToUtf8(BstrView(v)).c_str());
 }
 HRESULT AdoRecordset::raw_Resync(AffectEnum affect, ResyncEnum resync) {
-  Trace("Recordset::Resync(%d, %d) is not implemented", (int)affect, (int)resync);
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Recordset::Resync", "affect %d, resync %d", (int)affect, (int)resync);
 }
 HRESULT AdoRecordset::raw_Seek(VARIANT, SeekEnum option) {
-  Trace("Recordset::Seek(option %d) is not implemented", (int)option);
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Recordset::Seek", "option %d", (int)option);
 }
 HRESULT AdoRecordset::put_Index(BSTR v) {
-  Trace("Recordset::Index = %s is not implemented", ToUtf8(BstrView(v)).c_str());
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Recordset::Index", "put %s", ToUtf8(BstrView(v)).c_str());
 }
 HRESULT AdoRecordset::get_Index(BSTR* p) {
   if (p) *p = nullptr;
-  Trace("Recordset::Index is not implemented");
-  return E_NOTIMPL;
+  return KP_NOT_IMPLEMENTED("Recordset::Index", "get");
 }
 
 }  // namespace kp::ado

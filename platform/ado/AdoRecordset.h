@@ -1,18 +1,22 @@
 // The Recordset object (ADODB.Recordset).
 //
-// Two cursors stand behind it:
+// Two cursors stand behind it, one class each behind the RecordCursor interface:
 // - adUseServer (ADO's default, and what Connection.Execute gives with the connection's default
-//   location): forward-only and read-only over the provider's live cursor; RecordCount is -1,
-//   MoveFirst runs the query again, MovePrevious/MoveLast/backward moves and bookmarks answer
-//   adErrFeatureNotAvailable. Only the current row is held (one 16-byte cell per column).
-// - adUseClient: ADO's client-side static cursor. Every row is materialised once into a RowSet
-//   (shared with clones); navigation, Bookmark, Filter, Sort, Find and Clone work on a view (an
-//   order of row indices) over it. With a lock type other than adLockReadOnly and one base table,
-//   AddNew/field writes/Update/Delete generate INSERT/UPDATE/DELETE keyed by the table's primary
-//   key when the result holds it, else by the rowid (fetched as a hidden column), else by all
-//   original values; they run on the connection, inside its transaction when one is open. A
-//   failed write leaves the database, the row set and the pending edit as they were.
+//   location): ServerCursor, forward-only and read-only over the provider's live cursor;
+//   RecordCount is -1, MoveFirst runs the query again, MovePrevious/MoveLast/backward moves and
+//   bookmarks answer adErrFeatureNotAvailable. Only the current row is held (one 16-byte cell
+//   per column).
+// - adUseClient: ClientView, ADO's client-side static cursor. Every row is materialised once
+//   into a RowSet (shared with clones); navigation, Bookmark, Filter, Sort, Find and Clone work
+//   on a view (an order of row indices) over it. With a lock type other than adLockReadOnly and
+//   one base table, AddNew/field writes/Update/Delete generate INSERT/UPDATE/DELETE (WriteBack,
+//   WriteStatement) keyed by the table's primary key when the result holds it, else by the rowid
+//   (fetched as a hidden column), else by all original values; they run on the connection,
+//   inside its transaction when one is open. A failed write leaves the database, the row set and
+//   the pending edit as they were.
 // Recordsets reopened from a persisted XML file have no connection: their edits stay local.
+// This class keeps the COM surface: the properties, opening and closing, the checks every
+// method makes, the pending edit's life and the chunk sequences of Field.GetChunk/AppendChunk.
 #pragma once
 #include <msado15.tlh>
 
@@ -21,8 +25,11 @@
 #include <vector>
 
 #include "AdoObject.h"
+#include "ChunkSequence.h"
 #include "Provider.h"
+#include "RecordCursor.h"
 #include "RowSet.h"
+#include "WriteBack.h"
 
 namespace kp::ado {
 
@@ -54,7 +61,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   bool IsOpen() const { return open_; }
   int FieldCount() const { return (int)fieldMap_.size(); }
   int FieldIndex(std::u16string_view name) const;
-  const ColumnInfo& FieldColumn(int f) const { return (*columns_)[fieldMap_[f]]; }
+  const ColumnInfo& FieldColumn(int f) const { return cursor_->FieldColumn(f); }
   HRESULT GetFieldValue(int f, VARIANT* out);
   HRESULT PutFieldValue(int f, const VARIANT& value);
   HRESULT FieldActualSize(int f, LONG* out);
@@ -156,11 +163,8 @@ class AdoRecordset final : public AdoObject<_Recordset> {
 
  private:
   bool client() const { return location_ == adUseClient; }
-  // The row ordinal of the current row in the row set, or -1.
-  long CurrentRow() const;
+  // The cells Field.Value reads: the pending edit's, else the current row's; null when none.
   const Cell* CurrentCells() const;
-  bool Bof() const;
-  bool Eof() const;
   HRESULT Fail(int number) const;
   HRESULT CheckOpen() const;
   HRESULT CheckCurrent() const;
@@ -168,26 +172,15 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   int ResolveField(const VARIANT& index) const;
   HRESULT OpenCursor(std::unique_ptr<ProviderCursor> cursor, const std::vector<std::u16string>* declTypes);
   HRESULT Execute(LONG* affected);  // runs sql_/params_ and opens the result
-  // Fetches the next row of the server cursor; counted: the caller already counted the move.
-  HRESULT FetchServerRow(bool counted = false);
-  // Finds the base table and its key; a failure of the provider to tell the key fails the open.
-  HRESULT AnalyseUpdatability();
+  // The field map of the new cursor_: its columns that are not hidden.
+  void MapFields();
   void FinishOpen();
   HRESULT LoadFile(const std::u16string& path);
-  void ResetView();
+  // Rebuilds the client view from filter_ and sort_.
   HRESULT ApplyView();
-  void PurgeDeleted(bool& currentWasDeleted);
   HRESULT BeforeMove();
-  // Ends a GetChunk/AppendChunk sequence: the next GetChunk reads from the start of the value and
-  // the next AppendChunk replaces it. Called wherever the current record or a field value changes.
-  void EndChunkSequence();
-  HRESULT PositionFromBookmark(const VARIANT& bookmark, long& pos) const;
-  HRESULT BeginEdit();
   HRESULT WriteEdit();
-  HRESULT RowNotLocated();
-  HRESULT KeyWhere(size_t row, std::u16string& where, std::vector<Cell>& params);
   void ClearEdit();
-  HRESULT RowVariants(size_t row, const std::vector<int>& fields, std::vector<VARIANT>& out);
   void Detach();
 
   AdoConnection* conn_ = nullptr;
@@ -209,40 +202,20 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   LONG timeout_ = 30;
   std::vector<std::u16string> declTypes_;
 
-  std::shared_ptr<RowSet> rows_;            // client cursor
-  std::unique_ptr<ProviderCursor> cursor_;  // server cursor
-  std::vector<ColumnInfo>* columns_ = nullptr;
+  // The field map (the column of each field; hidden columns have none) and the cursor, which
+  // refers to it; both exist while the recordset is open.
   std::vector<int> fieldMap_;
-  std::vector<Cell> serverRow_;
-  Arena serverArena_{16 * 1024};
-  bool serverHasRow_ = false;
-  long serverRowNumber_ = 0;
+  std::unique_ptr<RecordCursor> cursor_;
+  WriteBack writeBack_;
 
-  std::vector<uint32_t> view_;
-  long pos_ = 0;           // -1 = BOF, view_.size() = EOF
-  uint64_t purgedAt_ = 0;  // RowSet::Deletions() when view_ last held no deleted row
-
-  EditModeEnum editMode_ = adEditNone;
-  std::vector<Cell> edit_;
-  std::vector<bool> changed_;
-  std::unique_ptr<Arena> editArena_;
-  long addReturnPos_ = 0;
-
+  // Filter and Sort as set (also while closed; opening clears them).
   VARIANT filter_;
   std::u16string sort_;
 
-  bool updatable_ = false;
-  std::u16string table_;
-  std::vector<int> keyCols_;
-  int rowidCol_ = -1;
+  // The running GetChunk/AppendChunk sequence; ended (chunks_.End) wherever the current record or
+  // a field value changes.
+  ChunkSequence chunks_;
 
-  // The field of the running chunk sequence (-1: none), where its next GetChunk starts, and
-  // whether the sequence is one of AppendChunk calls. Reset only through EndChunkSequence.
-  int chunkField_ = -1;
-  size_t chunkOffset_ = 0;
-  bool appending_ = false;
-
-  std::vector<uint32_t> affected_;
   AdoFields* fields_ = nullptr;
 };
 

@@ -11,6 +11,8 @@
 // so a sort or a filter is a separate order of indices (the cursor's view). Deleted rows stay in
 // place, flagged. Edited cells get fresh arena space; the old space is reclaimed only when the
 // row set is dropped (edits are rare compared with reads).
+//
+// Arena and RowSet are exported from the library for the unit tests of the client view.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "ColumnInfo.h"
+#include "kp/kpplatform.h"
 
 namespace kp::ado {
 
@@ -49,7 +52,7 @@ struct Cell {
 static_assert(sizeof(Cell) == 16);
 
 // A bump allocator in chunks; memory is returned all at once (Reset or destruction).
-class Arena {
+class KPAPI Arena {
  public:
   explicit Arena(size_t chunkSize = 64 * 1024) : chunkSize_(chunkSize) {}
   Arena(const Arena&) = delete;
@@ -71,7 +74,7 @@ class Arena {
   size_t firstSize_ = 0;
 };
 
-class RowSet {
+class KPAPI RowSet {
  public:
   explicit RowSet(std::vector<ColumnInfo> columns);
   const std::vector<ColumnInfo>& Columns() const { return columns_; }

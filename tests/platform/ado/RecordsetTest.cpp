@@ -765,4 +765,39 @@ TEST_P(AdoTest, MoveRelativeToBookmark) {
   EXPECT_EQ((long)rs->GetCollect(_variant_t(0L)), 1);
 }
 
+// adFilterAffectedRecords shows the rows the last Update or Delete wrote; the rows a Requery
+// reads again were affected by nothing.
+TEST_P(AdoTest, AffectedRecordsFilterShowsTheLastWriteUntilRequery) {
+  Exec(
+      u"CREATE TABLE t (id INTEGER PRIMARY KEY, v INTEGER); INSERT INTO t VALUES (1, 10); INSERT INTO t "
+      u"VALUES "
+      u"(2, 20); INSERT INTO t VALUES (3, 30)");
+  _RecordsetPtr rs = OpenClient(u"SELECT id, v FROM t ORDER BY id");
+  rs->Move(1);
+  rs->PutCollect(_variant_t(_bstr_t("v")), _variant_t(21L));
+  rs->Update();
+  rs->PutFilter(_variant_t((long)adFilterAffectedRecords));
+  EXPECT_EQ(rs->GetRecordCount(), 1);
+  EXPECT_EQ((long)Val(rs, "id"), 2);
+  rs->PutFilter(_variant_t((long)adFilterNone));
+  rs->Requery(adOptionUnspecified);
+  EXPECT_EQ(rs->GetRecordCount(), 3);
+  rs->PutFilter(_variant_t((long)adFilterAffectedRecords));
+  EXPECT_EQ(rs->GetRecordCount(), 0);
+  EXPECT_EQ(rs->GetadoEOF(), VARIANT_TRUE);
+}
+
+// An empty long value reads as one empty piece, then Null like any value read to its end (a
+// reader that stops at Null ends).
+TEST_P(AdoTest, GetChunkOfAnEmptyValueEndsWithNull) {
+  Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, memo TEXT); INSERT INTO t VALUES (1, '')");
+  _RecordsetPtr rs = OpenClient(u"SELECT * FROM t", adLockReadOnly);
+  FieldPtr memo = rs->GetFields()->GetItem("memo");
+  _variant_t first = memo->GetChunk(10);
+  ASSERT_EQ(first.vt, VT_BSTR);
+  EXPECT_EQ(Utf8(_bstr_t(first)), "");
+  EXPECT_EQ(memo->GetChunk(10).vt, VT_NULL);
+  EXPECT_EQ(memo->GetChunk(10).vt, VT_NULL);
+}
+
 }  // namespace kp::ado::test
