@@ -19,7 +19,7 @@
 #include "ClientView.h"
 #include "ConnectionString.h"
 #include "Criteria.h"
-#include "OleDbErrors.h"
+#include "oledberr.h"
 #include "RecordsetArgs.h"
 #include "RecordsetFile.h"
 #include "ServerCursor.h"
