@@ -52,7 +52,7 @@ CString BstrText(const _bstr_t& text);
 constexpr DWORD kServerContext = 1 | 2 | 4;
 
 // Shared by the classes: a VARIANT of type vt whose value `set` fills in; an index key as ADO
-// takes it (VT_I4); the full 32-bit count ADO left in a records-affected VARIANT (0 for none).
+// takes it (VT_I4), a name key (a BSTR); the full 32-bit count ADO left in a records-affected VARIANT (0 for none).
 template <typename Set>
 _variant_t MakeVariant(VARTYPE vt, Set set) {
   _variant_t value;
@@ -62,6 +62,9 @@ _variant_t MakeVariant(VARTYPE vt, Set set) {
 }
 inline _variant_t IndexKey(long index) {
   return MakeVariant(VT_I4, [&](VARIANT& v) { v.lVal = static_cast<LONG>(index); });
+}
+inline _variant_t NameKey(LPCTSTR name) {
+  return _variant_t(name);
 }
 int RecordsAffected(const _variant_t& count);
 

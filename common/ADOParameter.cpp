@@ -4,8 +4,8 @@
 #include <objbase.h>
 #include <afxwin.h>
 
+#include "ADOConversion.h"
 #include "ADOException.h"
-#include "ADORecordset.h"
 
 namespace {
 
@@ -139,32 +139,32 @@ BOOL CADOParameter::Get(_variant_t& value, bool guarded) {
 
 BOOL CADOParameter::GetValue(int& nValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToInt(v, nValue);
+  return Get(v, false) && ado2::VariantToInt(v, nValue);
 }
 
 BOOL CADOParameter::GetValue(long& lValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToLong(v, lValue);
+  return Get(v, false) && ado2::VariantToLong(v, lValue);
 }
 
 BOOL CADOParameter::GetValue(double& dbValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToDouble(v, dbValue);
+  return Get(v, false) && ado2::VariantToDouble(v, dbValue);
 }
 
 BOOL CADOParameter::GetValue(CString& strValue, CString strDateFormat) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToText(v, strValue, strDateFormat);
+  return Get(v, false) && ado2::VariantToText(v, strValue, strDateFormat);
 }
 
 BOOL CADOParameter::GetValue(COleDateTime& time) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToDate(v, time);
+  return Get(v, false) && ado2::VariantToDate(v, time);
 }
 
 BOOL CADOParameter::GetValue(COleCurrency& cyValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToCurrency(v, cyValue);
+  return Get(v, false) && ado2::VariantToCurrency(v, cyValue);
 }
 
 BOOL CADOParameter::GetValue(_variant_t& vtValue) {
@@ -174,28 +174,28 @@ BOOL CADOParameter::GetValue(_variant_t& vtValue) {
 BOOL CADOParameter::GetValueString(CString& strValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  strValue = CADORecordset::VariantToDisplayText(v);
+  strValue = ado2::VariantToDisplayText(v);
   return TRUE;
 }
 
 BOOL CADOParameter::GetValue(bool& bValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  bValue = CADORecordset::vartobool(v);
+  bValue = ado2::vartobool(v);
   return TRUE;
 }
 
 BOOL CADOParameter::GetValue(BYTE& byValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  byValue = CADORecordset::vartoby(v);
+  byValue = ado2::vartoby(v);
   return TRUE;
 }
 
 BOOL CADOParameter::GetValue(short& sValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  sValue = CADORecordset::vartoi(v);
+  sValue = ado2::vartoi(v);
   return TRUE;
 }
 
