@@ -587,9 +587,6 @@ VARTYPE TextTargetType(int adoType) {
   }
 }
 
-
-
-
 bool ParseFieldText(VARTYPE vt, const CString& text, _variant_t& out) {
   long long s = 0;
   unsigned long long u = 0;

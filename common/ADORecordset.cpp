@@ -6,6 +6,7 @@
 #include "ADOCommand.h"
 #include "ADODataBase.h"
 #include "ADOException.h"
+#include "ADOGuard.h"
 
 namespace {
 using ado2::kServerContext;
@@ -26,11 +27,7 @@ CADORecordset::CADORecordset(CADODataBase* pAdoDatabase)
 }
 
 CADORecordset::~CADORecordset() {
-  try {
-    Close();
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-  }
+  ado2::Guarded(ADO2_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), [&] { Close(); });
   if (m_pRecordset != nullptr) m_pRecordset.Release();
   if (m_pCmd != nullptr) m_pCmd.Release();
   m_pRecordset = nullptr;
@@ -65,7 +62,7 @@ BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
   // A text starting with "select " counts as a query; only option 0 can be changed by it, and
   // option 0 is opened as a query already.
   bool isSelect = m_strQuery.Left(7).CompareNoCase("select ") == 0 && nOption == openUnknown;
-  try {
+  return ado2::Guarded(Report(), FALSE, [&]() -> BOOL {
     // The cursor is set up first, for every option: an unknown option leaves the recordset
     // closed with a static client cursor, and ADO's Open is not called.
     m_pRecordset->PutCursorType(adOpenStatic);
@@ -90,11 +87,8 @@ BOOL CADORecordset::Open(_ConnectionPtr mpdb, LPCTSTR lpstrExec, int nOption) {
       // The options repeat the command's own type, so they never disagree with CommandType.
       Adopt(m_pRecordset, m_pCmd->Execute(nullptr, nullptr, adCmdStoredProc));
     }
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
-  return m_pRecordset != nullptr;
+    return m_pRecordset != nullptr;
+  });
 }
 
 BOOL CADORecordset::IsOpen() {
@@ -114,84 +108,63 @@ void CADORecordset::Close() {
 
 BOOL CADORecordset::Requery() {
   if (!IsOpen()) return FALSE;
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     m_pRecordset->Requery(adOptionUnspecified);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::OpenSchema(long nSchema, LPCTSTR lpszRestriction) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     _variant_t restriction = vtMissing;
     if (lpszRestriction != nullptr && lpszRestriction[0] != '\0') restriction = _variant_t(lpszRestriction);
     Adopt(m_pRecordset, m_pConnection->OpenSchema(static_cast<SchemaEnum>(nSchema), restriction, vtMissing));
     return m_pRecordset != nullptr;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Clone(CADORecordset& pRs) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     Adopt(pRs.m_pRecordset, m_pRecordset->Clone(adLockUnspecified));
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Save(LPCTSTR lpstrXMLFile) {
   ASSERT(IsOpen());
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     m_pRecordset->Save(_variant_t(lpstrXMLFile), adPersistXML);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::OpenFromFile(LPCTSTR lpstrXMLFile) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     if (IsOpen()) Close();
     m_pRecordset->Open(_variant_t(lpstrXMLFile), _variant_t("Provider=MSPersist;"), adOpenForwardOnly,
                        adLockOptimistic, adCmdFile);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Load(LPCTSTR lpstrXMLFile) {
-  try {
+  return ado2::Guarded(ADO2_AT("Warning: Load 发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), FALSE, [&] {
     if (IsOpen()) Close();
     HRESULT hr = m_pRecordset->raw_Open(_variant_t(lpstrXMLFile), _variant_t("Provider=MSPersist;"),
                                         adOpenForwardOnly, adLockOptimistic, adCmdFile);
     if (FAILED(hr)) _com_issue_errorex(hr, m_pRecordset.GetInterfacePtr(), __uuidof(_Recordset));
     return hr == S_OK;
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: Load 发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Execute(CADOCommand* pCommand) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     if (IsOpen()) Close();
     ASSERT(!pCommand->GetText().IsEmpty());
     m_pConnection->PutCursorLocation(adUseClient);
     Adopt(m_pRecordset, pCommand->GetCommand()->Execute(nullptr, nullptr, pCommand->GetType()));
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 void CADORecordset::MoveFirst() {
@@ -238,24 +211,18 @@ BOOL CADORecordset::SetBookmark() {
 
 BOOL CADORecordset::SetFilter(LPCTSTR strFilter) {
   ASSERT(IsOpen());
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     m_pRecordset->PutFilter(_variant_t(strFilter));
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::SetSort(LPCTSTR lpstrCriteria) {
   ASSERT(IsOpen());
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     m_pRecordset->PutSort(_bstr_t(lpstrCriteria));
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 CString CADORecordset::GetString(LPCTSTR lpCols, LPCTSTR lpRows, LPCTSTR lpNull, long numRows) {
@@ -270,14 +237,11 @@ CString CADORecordset::GetString(LPCTSTR lpCols, LPCTSTR lpRows, LPCTSTR lpNull,
 
 BOOL CADORecordset::AddNew() {
   m_nEditStatus = dbEditNone;
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     m_pRecordset->AddNew(vtMissing, vtMissing);
     m_nEditStatus = dbEditNew;
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Update() {
@@ -285,21 +249,12 @@ BOOL CADORecordset::Update() {
   // Field writes on an existing row leave ADO editing without AddNew: they count as an edit.
   if (m_nEditStatus == dbEditNone && GetEditMode() != adEditNone) m_nEditStatus = dbEdit;
   if (m_nEditStatus != dbEditNone) {
-    try {
+    result = ado2::Guarded(Report(), FALSE, [&] {
       HRESULT hr = m_pRecordset->raw_Update(vtMissing, vtMissing);
       if (FAILED(hr)) _com_issue_errorex(hr, m_pRecordset.GetInterfacePtr(), __uuidof(_Recordset));
-      if (hr != S_OK) result = FALSE;
-    } catch (_com_error& e) {
-      dump_com_error(e);
-      result = FALSE;
-    }
-    if (!result) {
-      try {
-        m_pRecordset->CancelUpdate();
-      } catch (_com_error& e) {
-        ADO2_TRACE_SHORT("CancelBatch", e);
-      }
-    }
+      return hr == S_OK;
+    });
+    if (!result) ado2::Guarded(ADO2_SHORT("CancelBatch"), [&] { m_pRecordset->CancelUpdate(); });
     m_nEditStatus = dbEditNone;
   }
   return result;
@@ -311,16 +266,16 @@ void CADORecordset::CancelUpdate() {
 }
 
 BOOL CADORecordset::Delete() {
-  try {
+  auto report = [&](_com_error& e) {
+    m_nEditStatus = dbEditNone;
+    dump_com_error(e);
+  };
+  return ado2::Guarded(report, FALSE, [&] {
     m_pRecordset->Delete(adAffectCurrent);
     m_pRecordset->Update(vtMissing, vtMissing);
     m_nEditStatus = dbEditNone;
     return TRUE;
-  } catch (_com_error& e) {
-    m_nEditStatus = dbEditNone;
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Find(LPCTSTR lpFind, int nSearchDirection) {
@@ -373,7 +328,7 @@ BOOL CADORecordset::FindGuarded(LPCTSTR lpFind, int nSearchDirection) {
     TRACE("Unknown parameter. %d", nSearchDirection);
     return FALSE;
   }
-  try {
+  return ado2::Guarded(ADO2_METHOD("Find"), FALSE, [&] {
     if (lpFind != nullptr && lpFind[0] != '\0') m_strFind = lpFind;
     ASSERT(!m_strFind.IsEmpty());
     m_pRecordset->Find(_bstr_t((LPCTSTR)m_strFind), 0, static_cast<SearchDirectionEnum>(nSearchDirection),
@@ -384,122 +339,73 @@ BOOL CADORecordset::FindGuarded(LPCTSTR lpFind, int nSearchDirection) {
       return TRUE;
     }
     return FALSE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("Find", e);
-    return FALSE;
-  }
+  });
 }
 
 long CADORecordset::GetState() {
-  try {
-    return m_pRecordset->GetState();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetState", e);
-    return 0;
-  }
+  return ado2::Guarded(ADO2_SHORT("GetState"), 0L, [&] { return m_pRecordset->GetState(); });
 }
 
 long CADORecordset::GetStatus() {
-  try {
-    return m_pRecordset->GetStatus();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetStatus", e);
-    return 0;
-  }
+  return ado2::Guarded(ADO2_SHORT("GetStatus"), 0L, [&] { return m_pRecordset->GetStatus(); });
 }
 
 long CADORecordset::GetEditMode() {
-  try {
-    return m_pRecordset->GetEditMode();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetStatus", e);
-    return 0;
-  }
+  return ado2::Guarded(ADO2_SHORT("GetStatus"), 0L,
+                       [&] { return static_cast<long>(m_pRecordset->GetEditMode()); });
 }
 
 long CADORecordset::GetCursorType() {
-  try {
-    return m_pRecordset->GetCursorType();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetCursorType", e);
-    return -1;
-  }
+  return ado2::Guarded(ADO2_METHOD("GetCursorType"), -1L,
+                       [&] { return static_cast<long>(m_pRecordset->GetCursorType()); });
 }
 
 long CADORecordset::GetCursorLocation() {
-  try {
-    return m_pRecordset->GetCursorLocation();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetCursorLocation", e);
-    return adUseNone;
-  }
+  return ado2::Guarded(ADO2_METHOD("GetCursorLocation"), long(adUseNone),
+                       [&] { return static_cast<long>(m_pRecordset->GetCursorLocation()); });
 }
 
 BOOL CADORecordset::SetCacheSize(long lCacheSize) {
   if ((GetState() & adStateExecuting) != 0) return FALSE;
-  try {
+  return ado2::Guarded(ADO2_SHORT("SetCacheSize方法"), FALSE, [&] {
     m_pRecordset->PutCacheSize(static_cast<LONG>(lCacheSize));
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("SetCacheSize方法", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Supports(long lOption) {
-  try {
+  return ado2::Guarded(ADO2_SHORT("Supports方法"), FALSE, [&] {
     return m_pRecordset->Supports(static_cast<CursorOptionEnum>(lOption)) != VARIANT_FALSE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("Supports方法", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Cancel() {
-  try {
-    return SUCCEEDED(m_pRecordset->Cancel());
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("Cancel", e);
-    return FALSE;
-  }
+  return ado2::Guarded(ADO2_SHORT("Cancel"), FALSE, [&] { return SUCCEEDED(m_pRecordset->Cancel()); });
 }
 
 BOOL CADORecordset::CancelBatch(long lAffect) {
-  try {
+  return ado2::Guarded(ADO2_SHORT("CancelBatch"), FALSE, [&] {
     return SUCCEEDED(m_pRecordset->CancelBatch(static_cast<AffectEnum>(lAffect)));
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("CancelBatch", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::DeleteGuarded(long lAffect) {
-  try {
-    return SUCCEEDED(m_pRecordset->Delete(static_cast<AffectEnum>(lAffect)));
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("Delete", e);
-    return FALSE;
-  }
+  return ado2::Guarded(ADO2_SHORT("Delete"), FALSE,
+                       [&] { return SUCCEEDED(m_pRecordset->Delete(static_cast<AffectEnum>(lAffect))); });
 }
 
 BOOL CADORecordset::PutCursorLocation(long lLocation) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("PutCursorLocation"), FALSE, [&] {
     m_pRecordset->PutCursorLocation(static_cast<CursorLocationEnum>(lLocation));
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("PutCursorLocation", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::Release() {
-  try {
+  return ado2::Guarded(ADO2_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), FALSE, [&] {
     Close();
     if (m_pRecordset != nullptr) m_pRecordset.Release();
     m_pRecordset = nullptr;
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    return FALSE;
-  }
+  });
 }

@@ -309,6 +309,10 @@ class CADORecordset {
   CString m_strQuery;
 
  private:
+  // dump_com_error as the error guard's report (ADOGuard.h).
+  auto Report() {
+    return [this](_com_error& e) { dump_com_error(e); };
+  }
   CADORecordset(const CADORecordset&) = delete;
   CADORecordset& operator=(const CADORecordset&) = delete;
 

@@ -18,54 +18,46 @@
 
 #include "ADOChunk.h"
 #include "ADOException.h"
+#include "ADOGuard.h"
 
 using ado2::IndexKey;
 using ado2::NameKey;
 
-namespace {
-
 // The "Warning: GetChunk" trace of a failure that is not ADO's own: DISP_E_TYPEMISMATCH for a
 // value that is not bytes (or text, for the text form), E_INVALIDARG for a refused bitmap,
 // E_OUTOFMEMORY when the bytes could not be copied.
-void TraceChunkFailure(HRESULT hr, LPCTSTR file, int line) {
-  ado2::TraceComErrorAt("Warning: GetChunk 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", _com_error(hr),
-                        file, line);
-}
-#define ADO2_CHUNK_FAILURE(hr) TraceChunkFailure(hr, __FILE__, __LINE__)
-
-}  // namespace
+#define ADO2_CHUNK_FAILURE(hr) ADO2_METHOD("GetChunk")(_com_error(hr))
 
 // The chunk is read with the field's ActualSize, so the caller's buffer holds what
 // GetFieldActualSize answered; no more than that and no more than the array ADO returned is
 // copied.
 BOOL CADORecordset::ReadChunk(const _variant_t& key, CString* text, LPVOID buffer) {
-  try {
-    FieldPtr field = m_pRecordset->GetFields()->GetItem(key);
-    LONG size = field->GetActualSize();
-    _variant_t chunk;
-    if (size > 0) chunk = field->GetChunk(size);
-    if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return TRUE;
-    std::vector<BYTE> bytes;
-    if (ado2::ChunkBytes(chunk, static_cast<size_t>(size), &bytes)) {
-      if (text != nullptr && !bytes.empty()) {
-        *text += CString(reinterpret_cast<LPCSTR>(bytes.data()), static_cast<int>(bytes.size()));
+  return ado2::Guarded(ADO2_METHOD("GetChunk"), FALSE, [&]() -> BOOL {
+    try {
+      FieldPtr field = m_pRecordset->GetFields()->GetItem(key);
+      LONG size = field->GetActualSize();
+      _variant_t chunk;
+      if (size > 0) chunk = field->GetChunk(size);
+      if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return TRUE;
+      std::vector<BYTE> bytes;
+      if (ado2::ChunkBytes(chunk, static_cast<size_t>(size), &bytes)) {
+        if (text != nullptr && !bytes.empty()) {
+          *text += CString(reinterpret_cast<LPCSTR>(bytes.data()), static_cast<int>(bytes.size()));
+        }
+        if (buffer != nullptr && !bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
+        return TRUE;
       }
-      if (buffer != nullptr && !bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
-      return TRUE;
+      if (chunk.vt == VT_BSTR && text != nullptr) {
+        *text += ado2::BstrText(chunk.bstrVal);
+        return TRUE;
+      }
+      ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
+      return FALSE;
+    } catch (const std::bad_alloc&) {
+      ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
+      return FALSE;
     }
-    if (chunk.vt == VT_BSTR && text != nullptr) {
-      *text += ado2::BstrText(chunk.bstrVal);
-      return TRUE;
-    }
-    ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
-    return FALSE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetChunk", e);
-    return FALSE;
-  } catch (const std::bad_alloc&) {
-    ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::GetChunk(LPCTSTR lpFieldName, CString& strValue) {
@@ -82,51 +74,50 @@ BOOL CADORecordset::GetChunk(int nIndex, LPVOID pData) {
 }
 
 BOOL CADORecordset::GetChunk(LPCTSTR lpFieldName, CBitmap& bitmap) {
-  try {
-    FieldPtr field = m_pRecordset->GetFields()->GetItem(NameKey(lpFieldName));
-    if ((field->GetAttributes() & adFldLong) == 0) return FALSE;
-    LONG size = field->GetActualSize();
-    if (size <= 0) return FALSE;
-    _variant_t chunk = field->GetChunk(size);
-    if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return FALSE;  // no bytes: no bitmap
-    std::vector<BYTE> data;
-    if (!ado2::ChunkBytes(chunk, static_cast<size_t>(size), &data)) {
-      ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
+  return ado2::Guarded(ADO2_METHOD("GetChunk"), FALSE, [&]() -> BOOL {
+    try {
+      FieldPtr field = m_pRecordset->GetFields()->GetItem(NameKey(lpFieldName));
+      if ((field->GetAttributes() & adFldLong) == 0) return FALSE;
+      LONG size = field->GetActualSize();
+      if (size <= 0) return FALSE;
+      _variant_t chunk = field->GetChunk(size);
+      if (chunk.vt == VT_NULL || chunk.vt == VT_EMPTY) return FALSE;  // no bytes: no bitmap
+      std::vector<BYTE> data;
+      if (!ado2::ChunkBytes(chunk, static_cast<size_t>(size), &data)) {
+        ADO2_CHUNK_FAILURE(DISP_E_TYPEMISMATCH);
+        return FALSE;
+      }
+      ado2::BitmapImage image;
+      if (!ado2::CheckBitmapImage(data.data(), data.size(), &image)) {
+        ADO2_CHUNK_FAILURE(E_INVALIDARG);
+        return FALSE;
+      }
+      // The information block (header, masks, colour table), copied to aligned storage; the
+      // check put all of it before the pixel offset, so CreateDIBitmap reads inside the copy.
+      const size_t infoSize = image.pixelOffset - ado2::BitmapImage::kInfoOffset;
+      std::vector<DWORD> info((infoSize + 3) / 4);
+      std::memcpy(info.data(), &data[ado2::BitmapImage::kInfoOffset], infoSize);
+      const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
+      HDC dc = ::GetDC(nullptr);
+      HBITMAP handle = ::CreateDIBitmap(dc, header, CBM_INIT, &data[image.pixelOffset],
+                                        reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
+      ::ReleaseDC(nullptr, dc);
+      if (handle == nullptr) {
+        ADO2_CHUNK_FAILURE(E_INVALIDARG);
+        return FALSE;
+      }
+      bitmap.DeleteObject();
+      bitmap.Attach(handle);
+      return TRUE;
+    } catch (const std::bad_alloc&) {
+      ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
       return FALSE;
     }
-    ado2::BitmapImage image;
-    if (!ado2::CheckBitmapImage(data.data(), data.size(), &image)) {
-      ADO2_CHUNK_FAILURE(E_INVALIDARG);
-      return FALSE;
-    }
-    // The information block (header, masks, colour table), copied to aligned storage; the
-    // check put all of it before the pixel offset, so CreateDIBitmap reads inside the copy.
-    const size_t infoSize = image.pixelOffset - ado2::BitmapImage::kInfoOffset;
-    std::vector<DWORD> info((infoSize + 3) / 4);
-    std::memcpy(info.data(), &data[ado2::BitmapImage::kInfoOffset], infoSize);
-    const BITMAPINFOHEADER* header = reinterpret_cast<const BITMAPINFOHEADER*>(info.data());
-    HDC dc = ::GetDC(nullptr);
-    HBITMAP handle = ::CreateDIBitmap(dc, header, CBM_INIT, &data[image.pixelOffset],
-                                      reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, dc);
-    if (handle == nullptr) {
-      ADO2_CHUNK_FAILURE(E_INVALIDARG);
-      return FALSE;
-    }
-    bitmap.DeleteObject();
-    bitmap.Attach(handle);
-    return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetChunk", e);
-    return FALSE;
-  } catch (const std::bad_alloc&) {
-    ADO2_CHUNK_FAILURE(E_OUTOFMEMORY);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::AppendBytes(const _variant_t& key, const void* data, UINT nBytes) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("AppendChunk"), FALSE, [&] {
     if (data == nullptr && nBytes > 0) _com_issue_error(E_POINTER);
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, nBytes);
     if (array == nullptr) _com_issue_error(E_OUTOFMEMORY);
@@ -142,10 +133,7 @@ BOOL CADORecordset::AppendBytes(const _variant_t& key, const void* data, UINT nB
     _variant_t owned(chunk, false);
     m_pRecordset->GetFields()->GetItem(key)->AppendChunk(owned);
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("AppendChunk", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::AppendChunk(LPCTSTR lpFieldName, LPVOID pData, UINT nBytes) {
@@ -156,13 +144,10 @@ BOOL CADORecordset::AppendChunk(int nIndex, LPVOID pData, UINT nBytes) {
 }
 
 BOOL CADORecordset::AppendChunk(LPCTSTR lpFieldName, LPCTSTR lpszFileName) {
-  try {
-    if ((m_pRecordset->GetFields()->GetItem(NameKey(lpFieldName))->GetAttributes() & adFldLong) == 0)
-      return FALSE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("AppendChunk", e);
-    return FALSE;
-  }
+  bool isLong = ado2::Guarded(ADO2_METHOD("AppendChunk"), false, [&] {
+    return (m_pRecordset->GetFields()->GetItem(NameKey(lpFieldName))->GetAttributes() & adFldLong) != 0;
+  });
+  if (!isLong) return FALSE;
   // File names are GBK like all narrow text; the file system's names are UTF-8. Only a regular
   // file is read (a folder or a device has no length to trust), and only when all of it, as
   // long as it was when opened, can be read.

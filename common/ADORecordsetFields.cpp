@@ -13,6 +13,7 @@
 #include "ADOConversion.h"
 #include "ADODecimal.h"
 #include "ADOException.h"
+#include "ADOGuard.h"
 
 namespace {
 
@@ -45,6 +46,32 @@ const char kWriteMismatch[] = "你要存储的字段与变量的数据类型不�
 const char kDisconnected[] = "数据库可能已经断开,\r\n请重新连接、然后重试.";
 const char kNotice[] = "提示";
 const char kFieldAccessFailed[] = ":( 字段访问失败: %s\n";
+
+// A property of the field at key, read under the guard: fallback after the trace.
+template <typename T, typename Read>
+T FieldProperty(const _RecordsetPtr& recordset, const _variant_t& key, const ado2::TraceForm& trace,
+                T fallback, Read read) {
+  return ado2::Guarded(trace, fallback,
+                       [&] { return static_cast<T>(read(recordset->GetFields()->GetItem(key))); });
+}
+long Attributes(const FieldPtr& field) {
+  return field->GetAttributes();
+}
+long ActualSize(const FieldPtr& field) {
+  return field->GetActualSize();
+}
+long DefinedSize(const FieldPtr& field) {
+  return field->GetDefinedSize();
+}
+CString Name(const FieldPtr& field) {
+  return ado2::BstrText(field->GetName());
+}
+
+// GetFieldType of a field GuardedField answered (adEmpty for none).
+int TypeOf(const FieldPtr& field) {
+  return ado2::Guarded(ADO2_SHORT("GetField"), int(adEmpty),
+                       [&] { return field != nullptr ? static_cast<int>(field->GetType()) : int(adEmpty); });
+}
 
 }  // namespace
 
@@ -107,23 +134,17 @@ BOOL CADORecordset::VariantToCurrency(const _variant_t& var, COleCurrency& value
 // Typed reads and raw writes through Field.Value
 
 BOOL CADORecordset::ReadValue(const _variant_t& key, _variant_t& value) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     value = m_pRecordset->GetFields()->GetItem(key)->GetValue();
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::WriteValue(const _variant_t& key, const _variant_t& value) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     m_pRecordset->GetFields()->GetItem(key)->PutValue(value);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::ReadText(const _variant_t& key, CString& text, const CString& dateFormat) {
@@ -223,7 +244,7 @@ BOOL CADORecordset::IsFieldEmpty(int nIndex) {
 // Checked reads and writes through Collect
 
 BOOL CADORecordset::ReadChecked(const _variant_t& key, const int* types, int typeCount, _variant_t& value) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     int type = m_pRecordset->GetFields()->GetItem(key)->GetType();
     bool expected = false;
     for (int i = 0; i < typeCount; ++i) expected = expected || type == types[i];
@@ -233,15 +254,12 @@ BOOL CADORecordset::ReadChecked(const _variant_t& key, const int* types, int typ
     }
     value = m_pRecordset->GetCollect(key);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::WriteChecked(const _variant_t& key, const int* types, int typeCount, bool traceMismatch,
                                  const _variant_t& value) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     int type = m_pRecordset->GetFields()->GetItem(key)->GetType();
     bool expected = false;
     for (int i = 0; i < typeCount; ++i) expected = expected || type == types[i];
@@ -254,20 +272,14 @@ BOOL CADORecordset::WriteChecked(const _variant_t& key, const int* types, int ty
     }
     m_pRecordset->PutCollect(key, value);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::ReadCollect(const _variant_t& key, _variant_t& value) {
-  try {
+  return ado2::Guarded(ADO2_AT("Warning: GetField发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), FALSE, [&] {
     value = m_pRecordset->GetCollect(key);
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: GetField发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    return FALSE;
-  }
+  });
 }
 
 #define ADO2_CHECKED_READ(T, types, convert)                                    \
@@ -297,8 +309,7 @@ static BOOL BigIntToLong(const _variant_t& v, long& value) {
   if (v.vt == VT_I8 || v.vt == VT_UI8) {
     bool fits = v.vt == VT_I8 ? (v.llVal >= INT32_MIN && v.llVal <= INT32_MAX) : v.ullVal <= INT32_MAX;
     if (!fits) {
-      ado2::TraceComErrorAt("Warning: GetCollectValue 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n",
-                            _com_error(DISP_E_OVERFLOW), __FILE__, __LINE__);
+      ADO2_METHOD("GetCollectValue")(_com_error(DISP_E_OVERFLOW));
       return FALSE;
     }
     value = static_cast<LONG>(v.llVal);
@@ -369,18 +380,15 @@ BOOL CADORecordset::RecordReachable() {
 }
 
 BOOL CADORecordset::GetValueString(CString& strValue, LPCTSTR lpFieldName) {
-  try {
+  return ado2::Guarded(ado2::TraceForm(kFieldAccessFailed), FALSE, [&] {
     if (!RecordReachable()) return FALSE;
     strValue = VariantToDisplayText(m_pRecordset->GetCollect(NameKey(lpFieldName)));
     return TRUE;
-  } catch (_com_error& e) {
-    ado2::TraceComError(kFieldAccessFailed, e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::SetValueString(LPCTSTR lpszValue, LPCTSTR lpFieldName) {
-  try {
+  return ado2::Guarded(ado2::TraceForm(kFieldAccessFailed), FALSE, [&] {
     if (!RecordReachable()) return FALSE;
     CString text = lpszValue != nullptr ? lpszValue : "";
     text.TrimRight();
@@ -397,40 +405,25 @@ BOOL CADORecordset::SetValueString(LPCTSTR lpszValue, LPCTSTR lpFieldName) {
     if (!ado2::ParseFieldText(ado2::TextTargetType(field->GetType()), text, value)) return FALSE;
     field->PutValue(value);
     return TRUE;
-  } catch (_com_error& e) {
-    ado2::TraceComError(kFieldAccessFailed, e);
-    return FALSE;
-  }
+  });
 }
 
 /////////////////////////////////////////////////////////////////////////////
 // Metadata
 
 int CADORecordset::GetFieldCount() {
-  try {
-    return m_pRecordset->GetFields()->GetCount();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetFields", e);
-    return -1;
-  }
+  return ado2::Guarded(ADO2_SHORT("GetFields"), -1,
+                       [&] { return static_cast<int>(m_pRecordset->GetFields()->GetCount()); });
 }
 
 FieldsPtr CADORecordset::GetFields() {
-  try {
-    return m_pRecordset->GetFields();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetFields", e);
-    return nullptr;
-  }
+  return ado2::Guarded<FieldsPtr>(ADO2_SHORT("GetFields"), nullptr,
+                                  [&] { return m_pRecordset->GetFields(); });
 }
 
 FieldPtr CADORecordset::GuardedField(const _variant_t& key) {
-  try {
-    return m_pRecordset->GetFields()->GetItem(key);
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetField", e);
-    return nullptr;
-  }
+  return ado2::Guarded<FieldPtr>(ADO2_SHORT("GetField"), nullptr,
+                                 [&] { return m_pRecordset->GetFields()->GetItem(key); });
 }
 
 FieldPtr CADORecordset::GetField(LPCTSTR lpFieldName) {
@@ -441,84 +434,44 @@ FieldPtr CADORecordset::GetField(int nIndex) {
 }
 
 CString CADORecordset::GetFieldName(int nIndex) {
-  try {
-    return ado2::BstrText(m_pRecordset->GetFields()->GetItem(IndexKey(nIndex))->GetName());
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetFieldName", e);
-    return CString();
-  }
+  return FieldProperty(m_pRecordset, IndexKey(nIndex), ADO2_SHORT("GetFieldName"), CString(), Name);
 }
 
 int CADORecordset::GetFieldType(LPCTSTR lpFieldName) {
-  FieldPtr field = GuardedField(NameKey(lpFieldName));
-  try {
-    return field != nullptr ? static_cast<int>(field->GetType()) : adEmpty;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetField", e);
-    return adEmpty;
-  }
+  return TypeOf(GuardedField(NameKey(lpFieldName)));
 }
 
 int CADORecordset::GetFieldType(int nIndex) {
-  FieldPtr field = GuardedField(IndexKey(nIndex));
-  try {
-    return field != nullptr ? static_cast<int>(field->GetType()) : adEmpty;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetField", e);
-    return adEmpty;
-  }
+  return TypeOf(GuardedField(IndexKey(nIndex)));
 }
 
 long CADORecordset::GetFieldAttributes(LPCTSTR lpFieldName) {
-  try {
-    return m_pRecordset->GetFields()->GetItem(NameKey(lpFieldName))->GetAttributes();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetFieldAttributes", e);
-    return -1;
-  }
+  return FieldProperty(m_pRecordset, NameKey(lpFieldName), ADO2_METHOD("GetFieldAttributes"), -1L,
+                       Attributes);
 }
 
 long CADORecordset::GetFieldAttributes(int nIndex) {
-  try {
-    return m_pRecordset->GetFields()->GetItem(IndexKey(nIndex))->GetAttributes();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetFieldAttributes", e);
-    return -1;
-  }
+  return FieldProperty(m_pRecordset, IndexKey(nIndex), ADO2_SHORT("GetFieldAttributes"), -1L, Attributes);
 }
 
 long CADORecordset::GetDefineSize(int nIndex) {
-  try {
-    return m_pRecordset->GetFields()->GetItem(IndexKey(nIndex))->GetDefinedSize();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetDefineSize", e);
-    return -1;
-  }
+  return FieldProperty(m_pRecordset, IndexKey(nIndex), ADO2_SHORT("GetDefineSize"), -1L, DefinedSize);
 }
 
 long CADORecordset::GetFieldActualSize(LPCTSTR lpFieldName) {
-  try {
-    return m_pRecordset->GetFields()->GetItem(NameKey(lpFieldName))->GetActualSize();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetFieldActualSize", e);
-    return -1;
-  }
+  return FieldProperty(m_pRecordset, NameKey(lpFieldName), ADO2_METHOD("GetFieldActualSize"), -1L,
+                       ActualSize);
 }
 
 long CADORecordset::GetFieldActualSize(int nIndex) {
-  try {
-    return m_pRecordset->GetFields()->GetItem(IndexKey(nIndex))->GetActualSize();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetFieldActualSize", e);
-    return -1;
-  }
+  return FieldProperty(m_pRecordset, IndexKey(nIndex), ADO2_SHORT("GetFieldActualSize"), -1L, ActualSize);
 }
 
 BOOL CADORecordset::FieldInfo(const _variant_t& key, CADOFieldInfo* fldInfo) {
   ASSERT(fldInfo != nullptr);
   if (fldInfo == nullptr) return FALSE;
   std::memset(fldInfo, 0, sizeof(CADOFieldInfo));
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     FieldPtr field = m_pRecordset->GetFields()->GetItem(key);
     CString name = ado2::BstrText(field->GetName());
     // Cut to the slot, never inside a double-byte character.
@@ -535,10 +488,7 @@ BOOL CADORecordset::FieldInfo(const _variant_t& key, CADOFieldInfo* fldInfo) {
     fldInfo->m_lDefinedSize = field->GetDefinedSize();
     fldInfo->m_lAttributes = field->GetAttributes();
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADORecordset::GetFieldInfo(LPCTSTR lpFieldName, CADOFieldInfo* fldInfo) {
