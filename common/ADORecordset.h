@@ -325,6 +325,11 @@ class CADORecordset {
   BOOL WriteChecked(const _variant_t& key, const int* types, int typeCount, bool traceMismatch,
                     const _variant_t& value);
   BOOL ReadCollect(const _variant_t& key, _variant_t& value);  // the guarded second set
+  template <typename T>
+  BOOL ReadCheckedAs(const _variant_t& key, const int* types, int typeCount, T& target,
+                     BOOL (*rule)(const _variant_t&, T&));
+  template <typename T>
+  BOOL ReadCollectAs(const _variant_t& key, T& target, BOOL (*rule)(const _variant_t&, T&));
   BOOL IsFieldType(const _variant_t& key, bool orEmpty);
   FieldPtr GuardedField(const _variant_t& key);
   BOOL FieldInfo(const _variant_t& key, CADOFieldInfo* fldInfo);

@@ -67,6 +67,28 @@ CString Name(const FieldPtr& field) {
   return ado2::BstrText(field->GetName());
 }
 
+// A converter as a read rule: the value always converts (to the target's type, as assigned).
+template <auto convert, typename T>
+BOOL Always(const _variant_t& v, T& value) {
+  value = convert(v);
+  return TRUE;
+}
+
+// The adBigInt read moves 32 bits: a 64-bit value beyond them is refused, not cut.
+BOOL BigIntToLong(const _variant_t& v, long& value) {
+  if (v.vt == VT_I8 || v.vt == VT_UI8) {
+    bool fits = v.vt == VT_I8 ? (v.llVal >= INT32_MIN && v.llVal <= INT32_MAX) : v.ullVal <= INT32_MAX;
+    if (!fits) {
+      ADO2_METHOD("GetCollectValue")(_com_error(DISP_E_OVERFLOW));
+      return FALSE;
+    }
+    value = static_cast<LONG>(v.llVal);
+    return TRUE;
+  }
+  value = ado2::vartol(v);
+  return TRUE;
+}
+
 // GetFieldType of a field GuardedField answered (adEmpty for none).
 int TypeOf(const FieldPtr& field) {
   return ado2::Guarded(ADO2_SHORT("GetField"), int(adEmpty),
@@ -150,7 +172,7 @@ BOOL CADORecordset::WriteValue(const _variant_t& key, const _variant_t& value) {
 BOOL CADORecordset::ReadText(const _variant_t& key, CString& text, const CString& dateFormat) {
   _variant_t value;
   if (!ReadValue(key, value)) return FALSE;
-  return VariantToText(value, text, dateFormat);
+  return ado2::VariantToText(value, text, dateFormat);
 }
 
 template <typename T>
@@ -176,13 +198,13 @@ BOOL CADORecordset::GetFieldValue(int nIndex, CString& strValue, CString strDate
     return ReadTyped<T>(IndexKey(nIndex), value, &rule);             \
   }
 
-ADO2_TYPED_READ(int, VariantToInt)
-ADO2_TYPED_READ(long, VariantToLong)
-ADO2_TYPED_READ(unsigned long, VariantToULong)
-ADO2_TYPED_READ(double, VariantToDouble)
-ADO2_TYPED_READ(bool, VariantToBool)
-ADO2_TYPED_READ(COleDateTime, VariantToDate)
-ADO2_TYPED_READ(COleCurrency, VariantToCurrency)
+ADO2_TYPED_READ(int, ado2::VariantToInt)
+ADO2_TYPED_READ(long, ado2::VariantToLong)
+ADO2_TYPED_READ(unsigned long, ado2::VariantToULong)
+ADO2_TYPED_READ(double, ado2::VariantToDouble)
+ADO2_TYPED_READ(bool, ado2::VariantToBool)
+ADO2_TYPED_READ(COleDateTime, ado2::VariantToDate)
+ADO2_TYPED_READ(COleCurrency, ado2::VariantToCurrency)
 #undef ADO2_TYPED_READ
 
 BOOL CADORecordset::GetFieldValue(LPCTSTR lpFieldName, _variant_t& vtValue) {
@@ -282,69 +304,47 @@ BOOL CADORecordset::ReadCollect(const _variant_t& key, _variant_t& value) {
   });
 }
 
-#define ADO2_CHECKED_READ(T, types, convert)                                    \
-  BOOL CADORecordset::GetCollectValue(LPCTSTR lpFieldName, T& value) {          \
-    _variant_t v;                                                               \
-    if (!ReadChecked(NameKey(lpFieldName), ADO2_TYPES(types), v)) return FALSE; \
-    value = convert;                                                            \
-    return TRUE;                                                                \
-  }                                                                             \
-  BOOL CADORecordset::GetCollectValue(int nIndex, T& value) {                   \
-    _variant_t v;                                                               \
-    if (!ReadChecked(IndexKey(nIndex), ADO2_TYPES(types), v)) return FALSE;     \
-    value = convert;                                                            \
-    return TRUE;                                                                \
+template <typename T>
+BOOL CADORecordset::ReadCheckedAs(const _variant_t& key, const int* types, int typeCount, T& target,
+                                  BOOL (*rule)(const _variant_t&, T&)) {
+  _variant_t value;
+  return ReadChecked(key, types, typeCount, value) && rule(value, target);
+}
+
+template <typename T>
+BOOL CADORecordset::ReadCollectAs(const _variant_t& key, T& target, BOOL (*rule)(const _variant_t&, T&)) {
+  _variant_t value;
+  return ReadCollect(key, value) && rule(value, target);
+}
+
+#define ADO2_CHECKED_READ(T, types, rule)                                            \
+  BOOL CADORecordset::GetCollectValue(LPCTSTR lpFieldName, T& value) {               \
+    return ReadCheckedAs<T>(NameKey(lpFieldName), ADO2_TYPES(types), value, &rule); \
+  }                                                                                  \
+  BOOL CADORecordset::GetCollectValue(int nIndex, T& value) {                        \
+    return ReadCheckedAs<T>(IndexKey(nIndex), ADO2_TYPES(types), value, &rule);     \
   }
 
-ADO2_CHECKED_READ(BYTE, kByteTypes, vartoby(v))
-ADO2_CHECKED_READ(short, kShortTypes, vartoi(v))
-ADO2_CHECKED_READ(int, kIntTypes, static_cast<int>(vartol(v)))
-ADO2_CHECKED_READ(float, kFloatTypes, static_cast<float>(vartof(v)))
-ADO2_CHECKED_READ(double, kDoubleTypes, vartof(v))
-ADO2_CHECKED_READ(CString, kTextTypes, VariantToDisplayText(v))
+ADO2_CHECKED_READ(BYTE, kByteTypes, Always<ado2::vartoby>)
+ADO2_CHECKED_READ(short, kShortTypes, Always<ado2::vartoi>)
+ADO2_CHECKED_READ(int, kIntTypes, Always<ado2::vartol>)
+ADO2_CHECKED_READ(long, kLongTypes, BigIntToLong)
+ADO2_CHECKED_READ(float, kFloatTypes, Always<ado2::vartof>)
+ADO2_CHECKED_READ(double, kDoubleTypes, Always<ado2::vartof>)
+ADO2_CHECKED_READ(CString, kTextTypes, Always<ado2::VariantToDisplayText>)
 #undef ADO2_CHECKED_READ
 
-// The adBigInt read moves 32 bits: a 64-bit value beyond them is refused, not cut.
-static BOOL BigIntToLong(const _variant_t& v, long& value) {
-  if (v.vt == VT_I8 || v.vt == VT_UI8) {
-    bool fits = v.vt == VT_I8 ? (v.llVal >= INT32_MIN && v.llVal <= INT32_MAX) : v.ullVal <= INT32_MAX;
-    if (!fits) {
-      ADO2_METHOD("GetCollectValue")(_com_error(DISP_E_OVERFLOW));
-      return FALSE;
-    }
-    value = static_cast<LONG>(v.llVal);
-    return TRUE;
-  }
-  value = CADORecordset::vartol(v);
-  return TRUE;
-}
-
-BOOL CADORecordset::GetCollectValue(LPCTSTR lpFieldName, long& value) {
-  _variant_t v;
-  return ReadChecked(NameKey(lpFieldName), ADO2_TYPES(kLongTypes), v) && BigIntToLong(v, value);
-}
-BOOL CADORecordset::GetCollectValue(int nIndex, long& value) {
-  _variant_t v;
-  return ReadChecked(IndexKey(nIndex), ADO2_TYPES(kLongTypes), v) && BigIntToLong(v, value);
-}
-
-#define ADO2_CONVERTED_READ(T, convert)                                \
+#define ADO2_CONVERTED_READ(T, rule)                                   \
   BOOL CADORecordset::GetCollectValue(LPCTSTR lpFieldName, T& value) { \
-    _variant_t v;                                                      \
-    if (!ReadCollect(NameKey(lpFieldName), v)) return FALSE;           \
-    value = convert(v);                                                \
-    return TRUE;                                                       \
+    return ReadCollectAs<T>(NameKey(lpFieldName), value, &rule);       \
   }                                                                    \
   BOOL CADORecordset::GetCollectValue(int nIndex, T& value) {          \
-    _variant_t v;                                                      \
-    if (!ReadCollect(IndexKey(nIndex), v)) return FALSE;               \
-    value = convert(v);                                                \
-    return TRUE;                                                       \
+    return ReadCollectAs<T>(IndexKey(nIndex), value, &rule);           \
   }
 
-ADO2_CONVERTED_READ(bool, vartobool)
-ADO2_CONVERTED_READ(COleDateTime, vartodate)
-ADO2_CONVERTED_READ(COleCurrency, vartocy)
+ADO2_CONVERTED_READ(bool, Always<ado2::vartobool>)
+ADO2_CONVERTED_READ(COleDateTime, Always<ado2::vartodate>)
+ADO2_CONVERTED_READ(COleCurrency, Always<ado2::vartocy>)
 #undef ADO2_CONVERTED_READ
 
 #define ADO2_CHECKED_WRITE(T, types, traceMismatch, make)                              \
@@ -382,7 +382,7 @@ BOOL CADORecordset::RecordReachable() {
 BOOL CADORecordset::GetValueString(CString& strValue, LPCTSTR lpFieldName) {
   return ado2::Guarded(ado2::TraceForm(kFieldAccessFailed), FALSE, [&] {
     if (!RecordReachable()) return FALSE;
-    strValue = VariantToDisplayText(m_pRecordset->GetCollect(NameKey(lpFieldName)));
+    strValue = ado2::VariantToDisplayText(m_pRecordset->GetCollect(NameKey(lpFieldName)));
     return TRUE;
   });
 }
