@@ -5,6 +5,7 @@
 
 #include "ADODataBase.h"
 #include "ADOException.h"
+#include "ADOGuard.h"
 #include "ADOParameter.h"
 
 namespace {
@@ -30,22 +31,18 @@ CADOCommand::CADOCommand(CADODataBase* pAdoDatabase, CString strCommandText, int
     : m_nCommandType(nCommandType), m_nRecordsAffected(0), m_dwLastError(0) {
   m_pCommand.CreateInstance(__uuidof(Command), nullptr, kServerContext);
   m_strCommandText = strCommandText;
-  try {
+  // Construction cannot fail; the first operation on the command reports the problem again.
+  ado2::Guarded(Report(), [&] {
     m_pCommand->PutCommandText(_bstr_t((LPCTSTR)m_strCommandText));
     m_pCommand->PutCommandType(static_cast<CommandTypeEnum>(nCommandType));
     if (pAdoDatabase != nullptr) m_pCommand->PutRefActiveConnection(pAdoDatabase->GetActiveConnection());
-  } catch (_com_error& e) {
-    // Construction cannot fail; the first operation on the command reports the problem again.
-    dump_com_error(e);
-  }
+  });
 }
 
 CADOCommand::~CADOCommand() {
-  try {
+  ado2::Guarded(ADO2_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), [&] {
     if (m_pCommand != nullptr) m_pCommand.Release();
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-  }
+  });
   m_pCommand = nullptr;
   m_strCommandText = "";
   m_strLastError = "";
@@ -60,18 +57,15 @@ void CADOCommand::dump_com_error(_com_error& e) {
 
 BOOL CADOCommand::AddParameter(CADOParameter* pAdoParameter) {
   ASSERT(pAdoParameter != nullptr);
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     m_pCommand->GetParameters()->Append(pAdoParameter->GetParameter());
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADOCommand::AddParameter(CString strName, int nType, int nDirection, long lSize, _variant_t vtValue,
                                int nPrecision, int nScale) {
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     _ParameterPtr param = m_pCommand->CreateParameter(
         _bstr_t((LPCTSTR)strName), static_cast<DataTypeEnum>(nType),
         static_cast<ParameterDirectionEnum>(nDirection), static_cast<LONG>(lSize), vtValue);
@@ -79,10 +73,7 @@ BOOL CADOCommand::AddParameter(CString strName, int nType, int nDirection, long 
     param->PutNumericScale(static_cast<unsigned char>(nScale));
     m_pCommand->GetParameters()->Append(param);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADOCommand::AddParameter(CString strName, int nType, int nDirection, long lSize, int nValue) {
@@ -118,118 +109,79 @@ void CADOCommand::SetType(int nCommandType) {
 
 BOOL CADOCommand::Execute() {
   m_nRecordsAffected = 0;
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     _variant_t count;
     m_pCommand->Execute(&count, nullptr, adCmdStoredProc);
     m_nRecordsAffected = ado2::RecordsAffected(count);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADOCommand::Append(_ParameterPtr param) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("Append"), FALSE, [&] {
     m_pCommand->GetParameters()->Append(param);
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("Append", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADOCommand::Cancel() {
-  try {
+  return ado2::Guarded(ADO2_METHOD("Cancel"), FALSE, [&] {
     HRESULT hr = m_pCommand->raw_Cancel();
     if (FAILED(hr)) _com_issue_errorex(hr, m_pCommand.GetInterfacePtr(), __uuidof(_Command));
     return hr == S_OK;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("Cancel", e);
-    return FALSE;
-  }
+  });
 }
 
 _ParameterPtr CADOCommand::CreateParameter(LPCTSTR lpstrName, DataTypeEnum Type,
                                            ParameterDirectionEnum Direction, long lSize, _variant_t Value) {
-  try {
+  return ado2::Guarded<_ParameterPtr>(ADO2_METHOD("CreateParameter"), nullptr, [&] {
     return m_pCommand->CreateParameter(_bstr_t(lpstrName), Type, Direction, static_cast<LONG>(lSize), Value);
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("CreateParameter", e);
-    return nullptr;
-  }
+  });
 }
 
 _RecordsetPtr CADOCommand::Execute(long lOption) {
-  try {
+  return ado2::Guarded<_RecordsetPtr>(ADO2_METHOD("Execute"), nullptr, [&] {
     return m_pCommand->Execute(nullptr, nullptr, static_cast<LONG>(lOption));
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("Execute", e);
-    return nullptr;
-  }
+  });
+}
+
+_ParameterPtr CADOCommand::ParameterItem(const _variant_t& key) {
+  return ado2::Guarded<_ParameterPtr>(ADO2_METHOD("GetParamter"), nullptr,
+                                      [&] { return m_pCommand->GetParameters()->GetItem(key); });
 }
 
 _ParameterPtr CADOCommand::GetParamter(long lIndex) {
-  try {
-    return m_pCommand->GetParameters()->GetItem(ado2::IndexKey(lIndex));
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetParamter", e);
-    return nullptr;
-  }
+  return ParameterItem(ado2::IndexKey(lIndex));
 }
-
 _ParameterPtr CADOCommand::GetParamter(LPCTSTR lpstrParamName) {
-  try {
-    return m_pCommand->GetParameters()->GetItem(_variant_t(lpstrParamName));
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetParamter", e);
-    return nullptr;
-  }
+  return ParameterItem(ado2::NameKey(lpstrParamName));
 }
 
 ParametersPtr CADOCommand::GetParameters() {
-  try {
-    return m_pCommand->GetParameters();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetParamter", e);
-    return nullptr;
-  }
+  return ado2::Guarded<ParametersPtr>(ADO2_METHOD("GetParamter"), nullptr,
+                                      [&] { return m_pCommand->GetParameters(); });
 }
 
 long CADOCommand::GetState() {
-  try {
-    return m_pCommand->GetState();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetState", e);
-    return -1;
-  }
+  return ado2::Guarded(ADO2_METHOD("GetState"), -1L, [&] { return m_pCommand->GetState(); });
+}
+
+_variant_t CADOCommand::ParameterValue(const _variant_t& key) {
+  return ado2::Guarded(ADO2_METHOD("GetValue"), _variant_t(),
+                       [&] { return m_pCommand->GetParameters()->GetItem(key)->GetValue(); });
 }
 
 _variant_t CADOCommand::GetValue(long lIndex) {
-  try {
-    return m_pCommand->GetParameters()->GetItem(ado2::IndexKey(lIndex))->GetValue();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetValue", e);
-    return _variant_t();
-  }
+  return ParameterValue(ado2::IndexKey(lIndex));
 }
-
 _variant_t CADOCommand::GetValue(LPCTSTR lpstrName) {
-  try {
-    return m_pCommand->GetParameters()->GetItem(_variant_t(lpstrName))->GetValue();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetValue", e);
-    return _variant_t();
-  }
+  return ParameterValue(ado2::NameKey(lpstrName));
 }
 
 CADOParameter CADOCommand::Attached(const _variant_t& key) {
   CADOParameter parameter;
-  try {
-    parameter.Attach(m_pCommand->GetParameters()->GetItem(key));
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("operator []", e);
-  }
+  ado2::Guarded(ADO2_METHOD("operator []"),
+                [&] { parameter.Attach(m_pCommand->GetParameters()->GetItem(key)); });
   return parameter;
 }
 
@@ -237,29 +189,23 @@ CADOParameter CADOCommand::operator[](long lIndex) {
   return Attached(ado2::IndexKey(lIndex));
 }
 CADOParameter CADOCommand::operator[](LPCTSTR lpszParamName) {
-  return Attached(_variant_t(lpszParamName));
+  return Attached(ado2::NameKey(lpszParamName));
 }
 
 BOOL CADOCommand::PutCommandType(CommandTypeEnum CommandType) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("PutCommandType"), FALSE, [&] {
     m_pCommand->PutCommandType(CommandType);
     m_nCommandType = CommandType;
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("PutCommandType", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADOCommand::PutCommandText(LPCTSTR lpstrCommand) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("PutCommandText"), FALSE, [&] {
     m_pCommand->PutCommandText(_bstr_t(lpstrCommand));
     m_strCommandText = lpstrCommand;
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("PutCommandText", e);
-    return FALSE;
-  }
+  });
 }
 
 void CADOCommand::Release() {

@@ -78,7 +78,13 @@ class CADOCommand {
   DWORD m_dwLastError;
 
  private:
+  // dump_com_error as the error guard's report (ADOGuard.h).
+  auto Report() {
+    return [this](_com_error& e) { dump_com_error(e); };
+  }
   CADOCommand(const CADOCommand&) = delete;
   CADOCommand& operator=(const CADOCommand&) = delete;
   CADOParameter Attached(const _variant_t& key);
+  _ParameterPtr ParameterItem(const _variant_t& key);  // GetParamter by name or index
+  _variant_t ParameterValue(const _variant_t& key);    // GetValue by name or index
 };

@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include "ADOException.h"
+#include "ADOGuard.h"
 
 namespace {
 
@@ -27,21 +28,18 @@ CADODataBase::CADODataBase() : m_dwLastError(0), m_nRecordsAffected(0), m_nConne
 }
 
 CADODataBase::~CADODataBase() {
-  try {
-    // ADO will not close a connection inside a transaction (adErrInTransaction): what was begun
-    // and not committed is rolled back, one nesting level at a time, so nothing of it is
-    // written, even while another object still holds the ADO connection.
-    if (IsOpen()) {
-      HRESULT hr = m_pConnection->raw_Close();
-      for (int level = 0; hr == kInTransaction && level < kMaxTransactionLevels; ++level) {
-        m_pConnection->RollbackTrans();
-        hr = m_pConnection->raw_Close();
-      }
-      if (FAILED(hr)) _com_issue_errorex(hr, m_pConnection.GetInterfacePtr(), __uuidof(_Connection));
+  // ADO will not close a connection inside a transaction (adErrInTransaction): what was begun
+  // and not committed is rolled back, one nesting level at a time, so nothing of it is
+  // written, even while another object still holds the ADO connection.
+  ado2::Guarded(ADO2_SHORT("关闭数据库"), [&] {
+    if (!IsOpen()) return;
+    HRESULT hr = m_pConnection->raw_Close();
+    for (int level = 0; hr == kInTransaction && level < kMaxTransactionLevels; ++level) {
+      m_pConnection->RollbackTrans();
+      hr = m_pConnection->raw_Close();
     }
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("关闭数据库", e);
-  }
+    if (FAILED(hr)) _com_issue_errorex(hr, m_pConnection.GetInterfacePtr(), __uuidof(_Connection));
+  });
   if (m_pConnection != nullptr) {
     m_pConnection.Release();
     m_pConnection = nullptr;
@@ -76,7 +74,7 @@ void CADODataBase::dump_com_error(_com_error& e) {
 BOOL CADODataBase::Open(LPCTSTR lpstrConnection, LPCTSTR lpstrUserID, LPCTSTR lpstrPassword) {
   if (lpstrConnection != nullptr && lpstrConnection[0] != '\0') m_strConnection = lpstrConnection;
   ASSERT(!m_strConnection.IsEmpty());
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     // Closing is inside the guard: a connection that will not close (inside a transaction)
     // fails this open with the report, and stays as it was.
     if (IsOpen()) Close();
@@ -86,10 +84,7 @@ BOOL CADODataBase::Open(LPCTSTR lpstrConnection, LPCTSTR lpstrUserID, LPCTSTR lp
         m_pConnection->Open(_bstr_t((LPCTSTR)m_strConnection), _bstr_t(lpstrUserID ? lpstrUserID : ""),
                             _bstr_t(lpstrPassword ? lpstrPassword : ""), 0);
     return hr == S_OK;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADODataBase::Open(LPCTSTR lpstrConnection, long lOptions) {
@@ -100,19 +95,17 @@ BOOL CADODataBase::Open(LPCTSTR lpstrConnection, long lOptions) {
     ASSERT(FALSE);
     return FALSE;
   }
-  try {
+  auto report = [&](_com_error& e) {
+    ADO2_TRACE_AT("Warning: 连接数据库发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
+    TRACE("%s\r\n", (LPCTSTR)GetLastError());
+  };
+  auto unknown = [] { TRACE("Warning: 连接数据库时发生未知错误:"); };
+  return ado2::GuardedAll(report, unknown, FALSE, [&] {
     if (IsOpen()) Close();  // inside the guard, as for the open by user
     HRESULT hr = m_pConnection->Open(_bstr_t((LPCTSTR)m_strConnection), _bstr_t(""), _bstr_t(""),
                                      static_cast<LONG>(lOptions));
     return hr == S_OK;
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: 连接数据库发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    TRACE("%s\r\n", (LPCTSTR)GetLastError());
-    return FALSE;
-  } catch (...) {
-    TRACE("Warning: 连接数据库时发生未知错误:");
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADODataBase::OpenUDLFile(LPCTSTR strFileName, long lOptions) {
@@ -152,147 +145,96 @@ BOOL CADODataBase::Execute(LPCTSTR lpstrExec) {
   ASSERT(m_pConnection != nullptr);
   ASSERT(lpstrExec != nullptr && lpstrExec[0] != '\0');
   m_nRecordsAffected = 0;
-  try {
+  return ado2::Guarded(Report(), FALSE, [&] {
     _variant_t count;
     m_pConnection->PutCursorLocation(adUseClient);
     m_pConnection->Execute(_bstr_t(lpstrExec), &count, adExecuteNoRecords);
     m_nRecordsAffected = ado2::RecordsAffected(count);
     return TRUE;
-  } catch (_com_error& e) {
-    dump_com_error(e);
-    return FALSE;
-  }
+  });
 }
 
 _RecordsetPtr CADODataBase::Execute(LPCTSTR lpszSQL, long lOptions) {
   ASSERT(m_pConnection != nullptr);
-  try {
+  return ado2::Guarded<_RecordsetPtr>(ADO2_METHOD("Execute"), nullptr, [&] {
     return m_pConnection->Execute(_bstr_t(lpszSQL), nullptr, static_cast<LONG>(lOptions));
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("Execute", e);
-    return nullptr;
-  }
+  });
 }
 
 long CADODataBase::BeginTrans() {
-  try {
-    return m_pConnection->BeginTrans();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("BeginTrans", e);
-    return -1;
-  }
+  return ado2::Guarded(ADO2_SHORT("BeginTrans"), -1L, [&] { return m_pConnection->BeginTrans(); });
 }
 
 BOOL CADODataBase::CommitTrans() {
-  try {
-    return SUCCEEDED(m_pConnection->CommitTrans());
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("CommitTrans", e);
-    return FALSE;
-  }
+  return ado2::Guarded(ADO2_SHORT("CommitTrans"), FALSE,
+                       [&] { return SUCCEEDED(m_pConnection->CommitTrans()); });
 }
 
 BOOL CADODataBase::RollbackTrans() {
-  try {
-    return SUCCEEDED(m_pConnection->RollbackTrans());
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("RollbackTrans", e);
-    return FALSE;
-  }
+  return ado2::Guarded(ADO2_SHORT("RollbackTrans"), FALSE,
+                       [&] { return SUCCEEDED(m_pConnection->RollbackTrans()); });
 }
 
 BOOL CADODataBase::SetConnectTimeOut(long lTime) {
-  try {
+  return ado2::Guarded(ADO2_SHORT("SetConnectTimeOut方法"), FALSE, [&] {
     m_pConnection->PutConnectionTimeout(static_cast<LONG>(lTime));
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("SetConnectTimeOut方法", e);
-    return FALSE;
-  }
+  });
 }
 
 long CADODataBase::GetConnectTimeOut() {
-  try {
-    return m_pConnection->GetConnectionTimeout();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetConnectTimeOut", e);
-    return -1;
-  }
+  return ado2::Guarded(ADO2_METHOD("GetConnectTimeOut"), -1L,
+                       [&] { return m_pConnection->GetConnectionTimeout(); });
 }
 
 long CADODataBase::GetState() {
-  try {
-    return m_pConnection->GetState();
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: GetState 发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    return -1;
-  }
+  return ado2::Guarded(ADO2_AT("Warning: GetState 发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), -1L,
+                       [&] { return m_pConnection->GetState(); });
 }
 
 long CADODataBase::GetMode() {
-  try {
-    return m_pConnection->GetMode();
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: GetMode 发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    return adModeUnknown;
-  }
+  return ado2::Guarded(ADO2_AT("Warning: GetMode 发生异常. 错误信息: %s; 文件: %s; 行: %d\n"),
+                       long(adModeUnknown), [&] { return m_pConnection->GetMode(); });
 }
 
 BOOL CADODataBase::SetMode(long lMode) {
   ASSERT(m_pConnection != nullptr);
   ASSERT(!IsOpenGuarded());
-  try {
+  return ado2::Guarded(ADO2_AT("Warning: SetMode 发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), FALSE, [&] {
     m_pConnection->PutMode(static_cast<ConnectModeEnum>(lMode));
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: SetMode 发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    return FALSE;
-  }
+  });
 }
 
 CString CADODataBase::GetVersion() {
-  try {
-    return ado2::BstrText(m_pConnection->GetVersion());
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetVersion", e);
-    return CString();
-  }
+  return ado2::Guarded(ADO2_METHOD("GetVersion"), CString(),
+                       [&] { return ado2::BstrText(m_pConnection->GetVersion()); });
 }
 
 CString CADODataBase::GetDefaultDatabase() {
-  try {
-    return ado2::BstrText(m_pConnection->GetDefaultDatabase());
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetDefaultDatabase", e);
-    return CString();
-  }
+  return ado2::Guarded(ADO2_METHOD("GetDefaultDatabase"), CString(),
+                       [&] { return ado2::BstrText(m_pConnection->GetDefaultDatabase()); });
 }
 
 _RecordsetPtr CADODataBase::OpenSchema(long lSchema) {
-  try {
-    return m_pConnection->OpenSchema(static_cast<SchemaEnum>(lSchema), vtMissing, vtMissing);
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: OpenSchema方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-    return nullptr;
-  }
+  return ado2::Guarded<_RecordsetPtr>(
+      ADO2_AT("Warning: OpenSchema方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), nullptr,
+      [&] { return m_pConnection->OpenSchema(static_cast<SchemaEnum>(lSchema), vtMissing, vtMissing); });
 }
 
 ErrorPtr CADODataBase::GetError(long lIndex) {
-  try {
+  return ado2::Guarded<ErrorPtr>(ADO2_METHOD("GetError"), nullptr, [&]() -> ErrorPtr {
     ErrorsPtr errors = m_pConnection->GetErrors();
     if (lIndex >= 0 && lIndex < errors->GetCount())
       return errors->GetItem(_variant_t(static_cast<LONG>(lIndex)));
     return nullptr;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetError", e);
-    return nullptr;
-  }
+  });
 }
 
 CString CADODataBase::ProviderErrorList(LPCTSTR layout, bool shortTrace) {
   CString text;
   if (m_pConnection == nullptr) return text;
-  try {
+  ado2::Guarded(shortTrace ? ADO2_SHORT("GetLastError") : ADO2_METHOD("GetLastError"), [&] {
     ErrorsPtr errors = m_pConnection->GetErrors();
     LONG count = errors->GetCount();
     for (LONG i = 0; i < count; ++i) {
@@ -303,13 +245,7 @@ CString CADODataBase::ProviderErrorList(LPCTSTR layout, bool shortTrace) {
       CString description = ado2::BstrText(error->GetDescription());
       text.AppendFormat(layout, (LPCTSTR)description, (LPCTSTR)state, native, (LPCTSTR)source);
     }
-  } catch (_com_error& e) {
-    if (shortTrace) {
-      ADO2_TRACE_SHORT("GetLastError", e);
-    } else {
-      ADO2_TRACE_METHOD("GetLastError", e);
-    }
-  }
+  });
   return text;
 }
 
@@ -322,12 +258,7 @@ CString CADODataBase::GetLastErrorText() {
 }
 
 BOOL CADODataBase::Cancel() {
-  try {
-    return SUCCEEDED(m_pConnection->Cancel());
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("Cancel", e);
-    return FALSE;
-  }
+  return ado2::Guarded(ADO2_SHORT("Cancel"), FALSE, [&] { return SUCCEEDED(m_pConnection->Cancel()); });
 }
 
 BOOL CADODataBase::CompactDatabase(CString strDatabaseSource, CString strDatabaseDestination) {
@@ -349,60 +280,42 @@ BOOL CADODataBase::CompactDatabase(CString strDatabaseSource, CString strDatabas
 BOOL CADODataBase::OpenGuarded(LPCTSTR lpszConnect, long lOptions) {
   ASSERT(m_pConnection != nullptr);
   m_strConnection = lpszConnect;
-  try {
+  auto unknown = [] { TRACE(":( 连接数据库时发生未知错误:"); };
+  return ado2::GuardedAll(ADO2_SHORT("连接数据库"), unknown, FALSE, [&] {
     HRESULT hr =
         m_pConnection->Open(_bstr_t(lpszConnect), _bstr_t(""), _bstr_t(""), static_cast<LONG>(lOptions));
     return SUCCEEDED(hr);
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("连接数据库", e);
-    return FALSE;
-  } catch (...) {
-    TRACE(":( 连接数据库时发生未知错误:");
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADODataBase::IsOpenGuarded() {
-  try {
+  return ado2::Guarded(ADO2_SHORT("IsOpen方法"), FALSE, [&] {
     if (m_pConnection == nullptr) _com_issue_error(E_POINTER);
     return (m_pConnection->GetState() & adStateOpen) != 0;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("IsOpen方法", e);
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADODataBase::CloseGuarded() {
-  try {
+  return ado2::Guarded(ADO2_SHORT("关闭数据库"), FALSE, [&] {
     if (m_pConnection != nullptr && m_pConnection->GetState() == adStateOpen) {
       return SUCCEEDED(m_pConnection->Close());
     }
-    return FALSE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("关闭数据库", e);
-    return FALSE;
-  }
+    return false;
+  });
 }
 
 BOOL CADODataBase::Release() {
-  try {
+  return ado2::Guarded(ADO2_SHORT("Release方法"), FALSE, [&] {
     CloseGuarded();
     if (m_pConnection != nullptr) {
       m_pConnection.Release();
       m_pConnection = nullptr;
     }
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("Release方法", e);
-    return FALSE;
-  }
+  });
 }
 
 ErrorsPtr CADODataBase::GetErrors() {
-  try {
-    return m_pConnection->GetErrors();
-  } catch (_com_error& e) {
-    ADO2_TRACE_SHORT("GetLastError", e);
-    return nullptr;
-  }
+  return ado2::Guarded<ErrorsPtr>(ADO2_SHORT("GetLastError"), nullptr,
+                                  [&] { return m_pConnection->GetErrors(); });
 }

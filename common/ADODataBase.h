@@ -110,6 +110,10 @@ class CADODataBase {
   long m_nConnectionTimeout;
 
  private:
+  // dump_com_error as the error guard's report (ADOGuard.h).
+  auto Report() {
+    return [this](_com_error& e) { dump_com_error(e); };
+  }
   CADODataBase(const CADODataBase&) = delete;
   CADODataBase& operator=(const CADODataBase&) = delete;
   CString ProviderErrorList(LPCTSTR layout, bool shortTrace);

@@ -52,7 +52,8 @@ CString BstrText(const _bstr_t& text);
 constexpr DWORD kServerContext = 1 | 2 | 4;
 
 // Shared by the classes: a VARIANT of type vt whose value `set` fills in; an index key as ADO
-// takes it (VT_I4); the full 32-bit count ADO left in a records-affected VARIANT (0 for none).
+// takes it (VT_I4) and a name key (a BSTR); the full 32-bit count ADO left in a
+// records-affected VARIANT (0 for none).
 template <typename Set>
 _variant_t MakeVariant(VARTYPE vt, Set set) {
   _variant_t value;
@@ -63,16 +64,21 @@ _variant_t MakeVariant(VARTYPE vt, Set set) {
 inline _variant_t IndexKey(long index) {
   return MakeVariant(VT_I4, [&](VARIANT& v) { v.lVal = static_cast<LONG>(index); });
 }
+inline _variant_t NameKey(LPCTSTR name) {
+  return _variant_t(name);
+}
 int RecordsAffected(const _variant_t& count);
 
 }  // namespace ado2
 
+// The two patterns built from an operation name (the error guard's trace forms use them too).
+#define ADO2_SHORT_PATTERN(operation) ":( " operation "发生异常: %s\n"
+#define ADO2_METHOD_PATTERN(operation) "Warning: " operation " 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n"
 // Short style: ADO2_TRACE_SHORT("BeginTrans", e) writes ":( BeginTrans发生异常: %s\n".
-#define ADO2_TRACE_SHORT(operation, e) ::ado2::TraceComError(":( " operation "发生异常: %s\n", e)
+#define ADO2_TRACE_SHORT(operation, e) ::ado2::TraceComError(ADO2_SHORT_PATTERN(operation), e)
 // Long style with " 方法": ADO2_TRACE_METHOD("Execute", e) writes
 // "Warning: Execute 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n" with this file and line.
-#define ADO2_TRACE_METHOD(operation, e)                                                               \
-  ::ado2::TraceComErrorAt("Warning: " operation " 方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e, \
-                          __FILE__, __LINE__)
+#define ADO2_TRACE_METHOD(operation, e) \
+  ::ado2::TraceComErrorAt(ADO2_METHOD_PATTERN(operation), e, __FILE__, __LINE__)
 // Long style with another operation text: the pattern is given whole.
 #define ADO2_TRACE_AT(pattern, e) ::ado2::TraceComErrorAt(pattern, e, __FILE__, __LINE__)

@@ -4,8 +4,9 @@
 #include <objbase.h>
 #include <afxwin.h>
 
+#include "ADOConversion.h"
 #include "ADOException.h"
-#include "ADORecordset.h"
+#include "ADOGuard.h"
 
 namespace {
 
@@ -17,20 +18,30 @@ _variant_t TextOrNull(LPCTSTR text) {
   return _variant_t(text);
 }
 
+// The guarded forms trace, the plain ones give the class error report.
+template <class ClassReport>
+auto TraceOrReport(bool guarded, ado2::TraceForm trace, ClassReport report) {
+  return [=](_com_error& e) {
+    if (guarded) {
+      trace(e);
+    } else {
+      report(e);
+    }
+  };
+}
+
 }  // namespace
 
 CADOParameter::CADOParameter(int nType, long lSize, int nDirection, CString strName)
     : m_nType(nType), m_dwLastError(0) {
   m_pParameter.CreateInstance(__uuidof(Parameter), nullptr, kServerContext);
   m_strName = strName;
-  try {
+  ado2::Guarded(Report(), [&] {
     m_pParameter->PutDirection(static_cast<ParameterDirectionEnum>(nDirection));
     m_pParameter->PutName(_bstr_t((LPCTSTR)m_strName));
     m_pParameter->PutType(static_cast<DataTypeEnum>(nType));
     m_pParameter->PutSize(static_cast<LONG>(lSize));
-  } catch (_com_error& e) {
-    dump_com_error(e);
-  }
+  });
 }
 
 CADOParameter::CADOParameter() : m_nType(adEmpty), m_dwLastError(0) {
@@ -43,11 +54,9 @@ CADOParameter::CADOParameter() : m_nType(adEmpty), m_dwLastError(0) {
 }
 
 CADOParameter::~CADOParameter() {
-  try {
+  ado2::Guarded(ADO2_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n"), [&] {
     if (m_pParameter != nullptr) m_pParameter.Release();
-  } catch (_com_error& e) {
-    ADO2_TRACE_AT("Warning: Release方法发生异常. 错误信息: %s; 文件: %s; 行: %d\n", e);
-  }
+  });
   m_pParameter = nullptr;
   m_strName = "";
 }
@@ -60,18 +69,11 @@ void CADOParameter::dump_com_error(_com_error& e) {
 }
 
 BOOL CADOParameter::Put(const _variant_t& value, long sizeIfZero, bool guarded) {
-  try {
+  return ado2::Guarded(TraceOrReport(guarded, ADO2_METHOD("SetValue"), Report()), FALSE, [&] {
     if (sizeIfZero >= 0 && m_pParameter->GetSize() == 0) m_pParameter->PutSize(static_cast<LONG>(sizeIfZero));
     m_pParameter->PutValue(value);
     return TRUE;
-  } catch (_com_error& e) {
-    if (guarded) {
-      ADO2_TRACE_METHOD("SetValue", e);
-    } else {
-      dump_com_error(e);
-    }
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADOParameter::SetValue(int nValue) {
@@ -124,47 +126,40 @@ BOOL CADOParameter::SetValue(bool bValue) {
 }
 
 BOOL CADOParameter::Get(_variant_t& value, bool guarded) {
-  try {
+  return ado2::Guarded(TraceOrReport(guarded, ADO2_METHOD("GetValue"), Report()), FALSE, [&] {
     value = m_pParameter->GetValue();
     return TRUE;
-  } catch (_com_error& e) {
-    if (guarded) {
-      ADO2_TRACE_METHOD("GetValue", e);
-    } else {
-      dump_com_error(e);
-    }
-    return FALSE;
-  }
+  });
 }
 
 BOOL CADOParameter::GetValue(int& nValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToInt(v, nValue);
+  return Get(v, false) && ado2::VariantToInt(v, nValue);
 }
 
 BOOL CADOParameter::GetValue(long& lValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToLong(v, lValue);
+  return Get(v, false) && ado2::VariantToLong(v, lValue);
 }
 
 BOOL CADOParameter::GetValue(double& dbValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToDouble(v, dbValue);
+  return Get(v, false) && ado2::VariantToDouble(v, dbValue);
 }
 
 BOOL CADOParameter::GetValue(CString& strValue, CString strDateFormat) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToText(v, strValue, strDateFormat);
+  return Get(v, false) && ado2::VariantToText(v, strValue, strDateFormat);
 }
 
 BOOL CADOParameter::GetValue(COleDateTime& time) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToDate(v, time);
+  return Get(v, false) && ado2::VariantToDate(v, time);
 }
 
 BOOL CADOParameter::GetValue(COleCurrency& cyValue) {
   _variant_t v;
-  return Get(v, false) && CADORecordset::VariantToCurrency(v, cyValue);
+  return Get(v, false) && ado2::VariantToCurrency(v, cyValue);
 }
 
 BOOL CADOParameter::GetValue(_variant_t& vtValue) {
@@ -174,105 +169,75 @@ BOOL CADOParameter::GetValue(_variant_t& vtValue) {
 BOOL CADOParameter::GetValueString(CString& strValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  strValue = CADORecordset::VariantToDisplayText(v);
+  strValue = ado2::VariantToDisplayText(v);
   return TRUE;
 }
 
 BOOL CADOParameter::GetValue(bool& bValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  bValue = CADORecordset::vartobool(v);
+  bValue = ado2::vartobool(v);
   return TRUE;
 }
 
 BOOL CADOParameter::GetValue(BYTE& byValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  byValue = CADORecordset::vartoby(v);
+  byValue = ado2::vartoby(v);
   return TRUE;
 }
 
 BOOL CADOParameter::GetValue(short& sValue) {
   _variant_t v;
   if (!Get(v, true)) return FALSE;
-  sValue = CADORecordset::vartoi(v);
+  sValue = ado2::vartoi(v);
   return TRUE;
 }
 
 BOOL CADOParameter::SetName(CString strName) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("SetName"), FALSE, [&] {
     m_pParameter->PutName(_bstr_t((LPCTSTR)strName));
     m_strName = strName;
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("SetName", e);
-    return FALSE;
-  }
+  });
 }
 
 CString CADOParameter::GetName() {
-  try {
-    return ado2::BstrText(m_pParameter->GetName());
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetName", e);
-    return CString();
-  }
+  return ado2::Guarded(ADO2_METHOD("GetName"), CString(),
+                       [&] { return ado2::BstrText(m_pParameter->GetName()); });
 }
 
 BOOL CADOParameter::SetType(int nType) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("SetType"), FALSE, [&] {
     m_pParameter->PutType(static_cast<DataTypeEnum>(nType));
     m_nType = nType;
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("SetType", e);
-    return FALSE;
-  }
+  });
 }
 
 int CADOParameter::GetType() {
-  try {
-    return m_pParameter->GetType();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetType", e);
-    return 0;
-  }
+  return ado2::Guarded(ADO2_METHOD("GetType"), 0, [&] { return static_cast<int>(m_pParameter->GetType()); });
 }
 
 BOOL CADOParameter::SetDirection(int nDirection) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("SetDirection"), FALSE, [&] {
     m_pParameter->PutDirection(static_cast<ParameterDirectionEnum>(nDirection));
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("SetDirection", e);
-    return FALSE;
-  }
+  });
 }
 
 int CADOParameter::GetDirection() {
-  try {
-    return m_pParameter->GetDirection();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetDirection", e);
-    return 0;
-  }
+  return ado2::Guarded(ADO2_METHOD("GetDirection"), 0,
+                       [&] { return static_cast<int>(m_pParameter->GetDirection()); });
 }
 
 long CADOParameter::GetSize() {
-  try {
-    return m_pParameter->GetSize();
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("GetSize", e);
-    return -1;
-  }
+  return ado2::Guarded(ADO2_METHOD("GetSize"), -1L, [&] { return m_pParameter->GetSize(); });
 }
 
 BOOL CADOParameter::SetSize(long lSize) {
-  try {
+  return ado2::Guarded(ADO2_METHOD("SetSize"), FALSE, [&] {
     m_pParameter->PutSize(static_cast<LONG>(lSize));
     return TRUE;
-  } catch (_com_error& e) {
-    ADO2_TRACE_METHOD("SetSize", e);
-    return FALSE;
-  }
+  });
 }

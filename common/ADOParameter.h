@@ -82,6 +82,10 @@ class CADOParameter {
   DWORD m_dwLastError;
 
  private:
+  // dump_com_error as the error guard's report (ADOGuard.h).
+  auto Report() {
+    return [this](_com_error& e) { dump_com_error(e); };
+  }
   BOOL Put(const _variant_t& value, long sizeIfZero, bool guarded);
   BOOL Get(_variant_t& value, bool guarded);
 };

@@ -15,7 +15,10 @@
 // the signed 64-bit range) and reads take 32 bits from 32-bit VARIANT types only.
 //
 // Field text (GetFieldValue into CString), the display text (GetValueString) and the VARIANT
-// converters are static members, so CADOParameter uses the same rules.
+// converters are the free functions of ADOConversion.h, which CADOParameter uses too; the
+// static members below answer through them. The member functions are defined in three files:
+// ADORecordset.cpp (opening to state), ADORecordsetFields.cpp (field access and metadata) and
+// ADORecordsetChunks.cpp (long fields).
 #pragma once
 #include <afx.h>
 #include <afxdisp.h>
@@ -261,7 +264,7 @@ class CADORecordset {
   DWORD GetLastErrorCode() const { return m_dwLastError; }
   int GetEditStatus() const { return m_nEditStatus; }
 
-  // ---- the shared conversion rules
+  // ---- the shared conversion rules (ADOConversion.h)
   // GetFieldValue's text of a VARIANT; empty text and FALSE for a type without a text rule.
   static BOOL VariantToText(const _variant_t& vtValue, CString& strValue, LPCTSTR lpszDateFormat);
   // GetValueString's display text of a VARIANT (never fails).
@@ -306,6 +309,10 @@ class CADORecordset {
   CString m_strQuery;
 
  private:
+  // dump_com_error as the error guard's report (ADOGuard.h).
+  auto Report() {
+    return [this](_com_error& e) { dump_com_error(e); };
+  }
   CADORecordset(const CADORecordset&) = delete;
   CADORecordset& operator=(const CADORecordset&) = delete;
 
@@ -318,6 +325,11 @@ class CADORecordset {
   BOOL WriteChecked(const _variant_t& key, const int* types, int typeCount, bool traceMismatch,
                     const _variant_t& value);
   BOOL ReadCollect(const _variant_t& key, _variant_t& value);  // the guarded second set
+  template <typename T>
+  BOOL ReadCheckedAs(const _variant_t& key, const int* types, int typeCount, T& target,
+                     BOOL (*rule)(const _variant_t&, T&));
+  template <typename T>
+  BOOL ReadCollectAs(const _variant_t& key, T& target, BOOL (*rule)(const _variant_t&, T&));
   BOOL IsFieldType(const _variant_t& key, bool orEmpty);
   FieldPtr GuardedField(const _variant_t& key);
   BOOL FieldInfo(const _variant_t& key, CADOFieldInfo* fldInfo);

@@ -1,11 +1,14 @@
-// The field conversion rules of CADORecordset, checked on VARIANTs built here, so that every
-// VARIANT type is covered, also those no SQLite field yields (VT_INT, VT_I1, VT_UI2, VT_UINT,
-// 96-bit decimals): GetFieldValue's text, GetValueString's display text, the typed-read rules
-// and the converters with their "未处理的 _variant_t 类型值" trace.
+// The field conversion rules (ADOConversion.h, and CADORecordset's static members that answer
+// through them), checked on VARIANTs built here, so that every VARIANT type is covered, also
+// those no SQLite field yields (VT_INT, VT_I1, VT_UI2, VT_UINT, 96-bit decimals):
+// GetFieldValue's text, GetValueString's display text, the typed-read rules, the converters with
+// their "未处理的 _variant_t 类型值" trace, the VARIANTs the writes put and the text parsers of
+// SetValueString.
 #include <gtest/gtest.h>
 
 #include <oleauto.h>
 
+#include "ADOConversion.h"
 #include "ADORecordset.h"
 #include "Ado2TestSupport.h"
 
@@ -214,6 +217,93 @@ TEST(Converters, DoubleTakesStringsThroughAtof) {
   EXPECT_DOUBLE_EQ(CADORecordset::vartof(_variant_t("2.5e3")), 2500.0);
   EXPECT_DOUBLE_EQ(CADORecordset::vartof(Make(VT_UI4, [](VARIANT& v) { v.ulVal = 4000000000u; })),
                    4000000000.0);
+}
+
+// The VARIANTs the writes put: the smallest integer type that holds the value.
+TEST(WriteVariants, IntegersTakeTheSmallestTypeThatHoldsThem) {
+  EXPECT_EQ(ado2::IntegerVariant(-32768, true).vt, VT_I2);
+  EXPECT_EQ(ado2::IntegerVariant(-32768, false).vt, VT_I4);
+  EXPECT_EQ(ado2::IntegerVariant(32768, true).vt, VT_I4);
+  _variant_t wide = ado2::IntegerVariant(-2147483649LL, false);
+  EXPECT_EQ(wide.vt, VT_I8);
+  EXPECT_EQ(wide.llVal, -2147483649LL);
+  EXPECT_EQ(ado2::UnsignedVariant(4294967295ULL).vt, VT_UI4);
+  EXPECT_EQ(ado2::UnsignedVariant(4294967296ULL).vt, VT_I8);
+  EXPECT_EQ(ado2::UnsignedVariant(18446744073709551615ULL).vt, VT_UI8);
+}
+
+TEST(WriteVariants, EmptyTextIsNullAndTheOthersKeepTheirValue) {
+  EXPECT_EQ(ado2::TextVariant("").vt, VT_NULL);
+  EXPECT_EQ(ado2::TextVariant("砂岩").vt, VT_BSTR);
+  EXPECT_EQ(ado2::NullVariant().vt, VT_NULL);
+  _variant_t flag = ado2::BoolVariant(true);
+  EXPECT_EQ(flag.vt, VT_BOOL);
+  EXPECT_EQ(flag.boolVal, VARIANT_TRUE);
+  EXPECT_EQ(ado2::DateVariant(COleDateTime(2.5)).date, 2.5);
+  COleCurrency money;
+  money.m_cur.int64 = 12345;
+  _variant_t cy = ado2::CurrencyVariant(money);
+  EXPECT_EQ(cy.vt, VT_CY);
+  EXPECT_EQ(cy.cyVal.int64, 12345);
+}
+
+// SetValueString's parsers: the target type by the field's ADO type, then the whole text.
+TEST(TextParsers, TargetTypeFollowsTheFieldType) {
+  EXPECT_EQ(ado2::TextTargetType(adTinyInt), VT_I1);
+  EXPECT_EQ(ado2::TextTargetType(adUnsignedBigInt), VT_UI8);
+  EXPECT_EQ(ado2::TextTargetType(adNumeric), VT_DECIMAL);
+  EXPECT_EQ(ado2::TextTargetType(adVarWChar), VT_BSTR);
+  EXPECT_EQ(ado2::TextTargetType(adDBTimeStamp), VT_DATE);
+  EXPECT_EQ(ado2::TextTargetType(adLongVarBinary), VT_EMPTY);
+  EXPECT_EQ(ado2::TextTargetType(adGUID), VT_EMPTY);
+}
+
+TEST(TextParsers, IntegersParseWholeAndInRange) {
+  _variant_t out;
+  ASSERT_TRUE(ado2::ParseFieldText(VT_I2, "  -32768", out));
+  EXPECT_EQ(out.vt, VT_I2);
+  EXPECT_EQ(out.iVal, -32768);
+  EXPECT_FALSE(ado2::ParseFieldText(VT_I2, "32768", out));
+  EXPECT_FALSE(ado2::ParseFieldText(VT_I4, "12abc", out));
+  EXPECT_FALSE(ado2::ParseFieldText(VT_I4, "", out));
+  EXPECT_FALSE(ado2::ParseFieldText(VT_I8, "9223372036854775808", out));
+  ASSERT_TRUE(ado2::ParseFieldText(VT_UI1, "255", out));
+  EXPECT_EQ(out.bVal, 255);
+  EXPECT_FALSE(ado2::ParseFieldText(VT_UI1, "256", out));
+  EXPECT_FALSE(ado2::ParseFieldText(VT_UI4, " -1", out));
+  ASSERT_TRUE(ado2::ParseFieldText(VT_UI8, "18446744073709551615", out));
+  EXPECT_EQ(out.ullVal, 18446744073709551615ULL);
+}
+
+TEST(TextParsers, RealsAreFiniteAndInTheirRange) {
+  _variant_t out;
+  ASSERT_TRUE(ado2::ParseFieldText(VT_R8, "2.5e3", out));
+  EXPECT_EQ(out.dblVal, 2500.0);
+  EXPECT_FALSE(ado2::ParseFieldText(VT_R8, "inf", out));
+  EXPECT_FALSE(ado2::ParseFieldText(VT_R8, "1e999", out));
+  EXPECT_FALSE(ado2::ParseFieldText(VT_R4, "1e39", out));
+  ASSERT_TRUE(ado2::ParseFieldText(VT_R4, "0.5", out));
+  EXPECT_EQ(out.fltVal, 0.5f);
+  ASSERT_TRUE(ado2::ParseFieldText(VT_DECIMAL, "12.25", out));
+  EXPECT_EQ(out.vt, VT_DECIMAL);
+  EXPECT_EQ(ado2::VariantToDisplayText(out), "12.2500");
+}
+
+TEST(TextParsers, BoolTextAndRefusedTypes) {
+  _variant_t out;
+  ASSERT_TRUE(ado2::ParseFieldText(VT_BOOL, "true", out));
+  EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+  ASSERT_TRUE(ado2::ParseFieldText(VT_BOOL, "FALSE", out));
+  EXPECT_EQ(out.boolVal, VARIANT_FALSE);
+  ASSERT_TRUE(ado2::ParseFieldText(VT_BOOL, "-3", out));
+  EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+  EXPECT_FALSE(ado2::ParseFieldText(VT_BOOL, "yes", out));
+  ASSERT_TRUE(ado2::ParseFieldText(VT_BSTR, "第四系 Q", out));
+  EXPECT_EQ(ado2::VariantToDisplayText(out), "第四系 Q");
+  EXPECT_FALSE(ado2::ParseFieldText(VT_EMPTY, "1", out));
+  ASSERT_TRUE(ado2::ParseFieldText(VT_DATE, "2026-03-19 13:30:05", out));
+  EXPECT_EQ(ado2::VariantToDisplayText(out), "2026-03-19 13:30:05");
+  EXPECT_FALSE(ado2::ParseFieldText(VT_DATE, "not a date", out));
 }
 
 }  // namespace
