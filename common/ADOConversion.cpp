@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "kp/kpcrt.h"
+#include "kp/kpvariant.h"
 
 #include "ADODecimal.h"
 #include "ADOException.h"
@@ -62,6 +63,17 @@ bool ParseDouble(const char* text, double& value) {
   return end != text && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
+// The decimal digits of an integer VARIANT, signed or unsigned, of any width.
+CString IntegerText(const VARIANT& v) {
+  CString text;
+  if (kp::ClassOfType(v.vt) == kp::VarClass::Signed) {
+    text.Format("%lld", static_cast<long long>(kp::SignedValue(v)));
+  } else {
+    text.Format("%llu", static_cast<unsigned long long>(kp::UnsignedValue(v)));
+  }
+  return text;
+}
+
 }  // namespace
 
 _variant_t NullVariant() {
@@ -105,7 +117,10 @@ _variant_t CurrencyVariant(const COleCurrency& value) {
 }
 
 BOOL VariantToText(const _variant_t& vtValue, CString& strValue, LPCTSTR lpszDateFormat) {
-  char buffer[72];
+  if (kp::IsIntegerClass(kp::ClassOfType(vtValue.vt))) {
+    strValue = IntegerText(vtValue);
+    return TRUE;
+  }
   CString text;
   switch (vtValue.vt) {
     case VT_R4:
@@ -116,36 +131,6 @@ BOOL VariantToText(const _variant_t& vtValue, CString& strValue, LPCTSTR lpszDat
       break;
     case VT_BSTR:
       text = ado2::BstrText(vtValue.bstrVal);
-      break;
-    case VT_I2:
-      text = _itoa(vtValue.iVal, buffer, 10);
-      break;
-    case VT_UI1:
-      text = _itoa(vtValue.bVal, buffer, 10);
-      break;
-    case VT_I1:
-      text = _itoa(static_cast<signed char>(vtValue.cVal), buffer, 10);
-      break;
-    case VT_UI2:
-      text = _itoa(vtValue.uiVal, buffer, 10);
-      break;
-    case VT_INT:
-      text = _itoa(vtValue.intVal, buffer, 10);
-      break;
-    case VT_UINT:
-      text = _ultoa(vtValue.uintVal, buffer, 10);
-      break;
-    case VT_I4:
-      text = _ltoa(vtValue.lVal, buffer, 10);
-      break;
-    case VT_UI4:
-      text = _ultoa(vtValue.ulVal, buffer, 10);
-      break;
-    case VT_I8:
-      text = _i64toa(vtValue.llVal, buffer, 10);
-      break;
-    case VT_UI8:
-      text = _ui64toa(vtValue.ullVal, buffer, 10);
       break;
     case VT_DECIMAL:
       // The 20-digit rule of a floating value, applied to an exact value, is its own digits.
@@ -174,43 +159,14 @@ BOOL VariantToText(const _variant_t& vtValue, CString& strValue, LPCTSTR lpszDat
 }
 
 CString VariantToDisplayText(const _variant_t& vtValue) {
+  if (kp::IsIntegerClass(kp::ClassOfType(vtValue.vt))) return IntegerText(vtValue);
   CString text;
   switch (vtValue.vt) {
     case VT_EMPTY:
     case VT_NULL:
       break;
-    case VT_I2:
-      text.Format("%d", vtValue.iVal);
-      break;
-    case VT_I4:
-      text.Format("%d", vtValue.lVal);
-      break;
-    case VT_INT:
-      text.Format("%d", vtValue.intVal);
-      break;
     case VT_HRESULT:
       text.Format("%d", vtValue.scode);
-      break;
-    case VT_I1:
-      text.Format("%d", static_cast<int>(static_cast<signed char>(vtValue.cVal)));
-      break;
-    case VT_UI1:
-      text.Format("%d", static_cast<int>(vtValue.bVal));
-      break;
-    case VT_UI2:
-      text.Format("%d", static_cast<int>(vtValue.uiVal));
-      break;
-    case VT_UI4:
-      text.Format("%u", static_cast<unsigned>(vtValue.ulVal));
-      break;
-    case VT_UINT:
-      text.Format("%u", vtValue.uintVal);
-      break;
-    case VT_I8:
-      text.Format("%lld", static_cast<long long>(vtValue.llVal));
-      break;
-    case VT_UI8:
-      text.Format("%llu", static_cast<unsigned long long>(vtValue.ullVal));
       break;
     case VT_R4:
       text.Format("%.4f", static_cast<double>(vtValue.fltVal));
@@ -321,36 +277,20 @@ BOOL VariantToULong(const _variant_t& var, unsigned long& value) {
 }
 
 BOOL VariantToDouble(const _variant_t& var, double& value) {
+  switch (kp::ClassOfType(var.vt)) {
+    case kp::VarClass::Signed:
+      value = static_cast<double>(kp::SignedValue(var));
+      return TRUE;
+    case kp::VarClass::Unsigned:
+      value = static_cast<double>(kp::UnsignedValue(var));
+      return TRUE;
+    default:
+      break;
+  }
   switch (var.vt) {
     case VT_EMPTY:
     case VT_NULL:
       value = 0;
-      return TRUE;
-    case VT_I1:
-      value = static_cast<signed char>(var.cVal);
-      return TRUE;
-    case VT_UI1:
-      value = var.bVal;
-      return TRUE;
-    case VT_I2:
-      value = var.iVal;
-      return TRUE;
-    case VT_UI2:
-      value = var.uiVal;
-      return TRUE;
-    case VT_I4:
-    case VT_INT:
-      value = var.lVal;
-      return TRUE;
-    case VT_UI4:
-    case VT_UINT:
-      value = var.ulVal;
-      return TRUE;
-    case VT_I8:
-      value = static_cast<double>(var.llVal);
-      return TRUE;
-    case VT_UI8:
-      value = static_cast<double>(var.ullVal);
       return TRUE;
     case VT_R4:
       value = var.fltVal;
