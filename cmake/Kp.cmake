@@ -69,6 +69,7 @@ find_package(LibXml2 REQUIRED)
 find_package(benchmark QUIET)
 find_package(ODBC QUIET)
 find_package(nlohmann_json QUIET)
+find_package(simdjson REQUIRED)
 include(GoogleTest)
 enable_testing()
 

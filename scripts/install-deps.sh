@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libsqlite3-dev sqlite3 libxml2-dev nlohmann-json3-dev libedit-dev
+  libsqlite3-dev sqlite3 libxml2-dev nlohmann-json3-dev libsimdjson-dev libedit-dev
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc tdsodbc odbc-mdbtools postgresql
   libsoci-dev libboost-dev libpq-dev
   tmux ccache

@@ -65,18 +65,23 @@ void KernelMap::Swap(KernelMap& other) {
 
 // Builds the new map beside the current one and swaps them only when every entity is in: a map
 // that fails leaves the previous one, and the new store is destroyed with `next`.
-bool KernelMap::Load(const MapData& data, std::string* error) {
+bool KernelMap::Load(MapData data, std::string* error) {
   KernelMap next;
   next.store_ = ZvCreateStore();
   if (!next.store_) {
     if (error) *error = "the kernel could not create an entity store";
     return false;
   }
-  next.loaded_ = data;
   for (size_t i = 0; i < data.entities.size(); ++i) {
-    if (!next.LoadEntity(data.entities[i], error)) return false;
-    next.inputIndex_[data.entities[i].id] = i;
+    MapEntity& e = data.entities[i];
+    if (!next.LoadEntity(e, error)) return false;
+    next.inputIndex_[e.id] = i;
+    // The kernel holds the points now.
+    std::vector<Point3D>().swap(e.nodes);
+    std::vector<Point3D>().swap(e.linePoints);
+    std::vector<StratumSample>().swap(e.samples);
   }
+  next.loaded_ = std::move(data);
   Swap(next);
   std::vector<std::string> warnings;
   warnings.swap(loadWarnings_);
@@ -86,7 +91,7 @@ bool KernelMap::Load(const MapData& data, std::string* error) {
   return true;
 }
 
-bool KernelMap::LoadEntity(const MapEntity& e, std::string* error) {
+bool KernelMap::LoadEntity(MapEntity& e, std::string* error) {
   std::string what = "entity " + std::to_string(e.id);
   if (e.id <= 0) {
     if (error) *error = what + ": entity ids must be positive";
@@ -99,20 +104,17 @@ bool KernelMap::LoadEntity(const MapEntity& e, std::string* error) {
     return false;
   }
   if (IsCurveType(e.type)) {
-    std::vector<Point3D> nodes = e.nodes;
-    ObjectProperty(object, ZvPropSetNodePoints, nodes.empty() ? nullptr : nodes.data(),
-                   static_cast<int>(nodes.size()));
+    ObjectProperty(object, ZvPropSetNodePoints, e.nodes.empty() ? nullptr : e.nodes.data(),
+                   static_cast<int>(e.nodes.size()));
     if (e.explicitLinePoints) {
-      std::vector<Point3D> line = e.linePoints;
       // An empty explicit list still needs a non-null buffer: null means "derive them".
       Point3D none;
-      ObjectProperty(object, ZvPropSetLinePoints, line.empty() ? &none : line.data(),
-                     static_cast<int>(line.size()));
+      ObjectProperty(object, ZvPropSetLinePoints, e.linePoints.empty() ? &none : e.linePoints.data(),
+                     static_cast<int>(e.linePoints.size()));
     }
   } else if (e.type == EntitySectionStratum) {
-    std::vector<StratumSample> samples = e.samples;
-    ObjectProperty(object, ZvPropSamples, samples.empty() ? nullptr : samples.data(),
-                   static_cast<int>(samples.size()));
+    ObjectProperty(object, ZvPropSamples, e.samples.empty() ? nullptr : e.samples.data(),
+                   static_cast<int>(e.samples.size()));
     int32_t v145 = e.value145, v147 = e.value147;
     ObjectProperty(object, ZvPropStratum145, &v145, 0);
     ObjectProperty(object, ZvPropStratum147, &v147, 0);
@@ -160,7 +162,7 @@ int KernelMap::EntityType(int32_t id) const {
   return it != hostTypes_.end() ? it->second : ZvObjectKind(object);
 }
 
-MapEntity KernelMap::ReadEntity(int32_t id) const {
+MapEntity KernelMap::ReadEntity(int32_t id, bool derivedLines) const {
   MapEntity e;
   auto input = inputIndex_.find(id);
   if (input != inputIndex_.end()) e = loaded_.entities[input->second];
@@ -170,7 +172,9 @@ MapEntity KernelMap::ReadEntity(int32_t id) const {
   e.deleted = (GetObjectFlags(object) & 1) != 0;
   if (IsCurveType(e.type)) {
     e.nodes = ReadPoints(object, ZvPropNodePointCount, ZvPropNodePoints, true);
-    e.linePoints = ReadPoints(object, ZvPropLinePointCount, ZvPropLinePoints, false);
+    if (derivedLines || e.explicitLinePoints) {
+      e.linePoints = ReadPoints(object, ZvPropLinePointCount, ZvPropLinePoints, false);
+    }
   } else if (e.type == EntitySectionStratum) {
     int32_t count = 0;
     ObjectProperty(object, ZvPropSampleCount, &count, 0);
@@ -200,12 +204,18 @@ MapEntity KernelMap::ReadEntity(int32_t id) const {
 MapData KernelMap::Read() const {
   MapData data = loaded_;
   data.entities.clear();
-  if (!store_) return data;
-  int count = ZvStoreEntityCount(store_);
-  std::vector<int32_t> ids(count > 0 ? count : 0);
-  if (!ids.empty()) ids.resize(ZvStoreEntityIds(store_, ids.data(), count));
-  for (int32_t id : ids) data.entities.push_back(ReadEntity(id));
+  Entities()([&](const MapEntity& e) { data.entities.push_back(e); });
   return data;
+}
+
+EachEntity KernelMap::Entities(bool derivedLines) const {
+  return [this, derivedLines](const EntityUse& use) {
+    if (!store_) return;
+    int count = ZvStoreEntityCount(store_);
+    std::vector<int32_t> ids(count > 0 ? count : 0);
+    if (!ids.empty()) ids.resize(ZvStoreEntityIds(store_, ids.data(), count));
+    for (int32_t id : ids) use(ReadEntity(id, derivedLines));
+  };
 }
 
 ZvHandle KernelMap::SaveState() const {

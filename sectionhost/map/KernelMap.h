@@ -8,6 +8,11 @@
 // positive (the store's rule). Read-back keeps the store's insertion order: the file's features
 // first, new entities after them. A map that cannot be loaded leaves the previous one as it was.
 //
+// Memory. The points of a map are held once, by the kernel: loading moves each entity's arrays
+// into its kernel object and keeps only the rest of the entity (its JSON members, its type and
+// flags); reading builds the arrays again from the kernel, one entity at a time when a writer
+// asks for Entities().
+//
 // Stratum codes. The kernel keeps a stratum's code in the 32-byte text field of its attribute
 // record (GBK, up to its NUL: 31 bytes at most). A code from the map file that does not fit is
 // cut there at a character boundary, never inside a two-byte character, and the warning sink
@@ -36,14 +41,20 @@ class KernelMap {
   KernelMap& operator=(const KernelMap&) = delete;
 
   // Builds a fresh store from `data` (any previous store is destroyed). False with a reason.
-  bool Load(const MapData& data, std::string* error);
+  bool Load(MapData data, std::string* error);
   // The map as it is now: the map member as loaded, each entity from its kernel object.
   MapData Read() const;
+  // The entities of Read(), read from the kernel one at a time. Without `derivedLines`, a
+  // curve's line points are read only when they were given explicitly (a map file needs no
+  // more; a picture draws the derived ones).
+  EachEntity Entities(bool derivedLines = true) const;
 
   // Where warnings go (one line each, UTF-8, without a prefix); none: they are dropped.
   void SetWarningSink(std::function<void(const std::string&)> sink) { warn_ = std::move(sink); }
 
   ZvHandle Store() const { return store_; }
+  // The map as loaded: its map member and other members, and each input entity without its
+  // points, line points and samples (those are the kernel's).
   const MapData& Loaded() const { return loaded_; }
   // The kernel handle of entity `id`; 0 for none.
   ZvHandle Handle(int32_t id) const;
@@ -58,12 +69,12 @@ class KernelMap {
  private:
   void Clear();
   void Swap(KernelMap& other);
-  bool LoadEntity(const MapEntity& e, std::string* error);
-  MapEntity ReadEntity(int32_t id) const;
+  bool LoadEntity(MapEntity& e, std::string* error);
+  MapEntity ReadEntity(int32_t id, bool derivedLines) const;
   void Warn(int32_t id, const std::string& text) const;
 
   ZvHandle store_ = 0;
-  MapData loaded_;                        // as loaded: the map member and each input entity
+  MapData loaded_;                        // as loaded: the map member and each input entity, no points
   std::map<int32_t, size_t> inputIndex_;  // id -> index in loaded_.entities
   std::map<int32_t, int> hostTypes_;      // ids of non-kernel types -> their type
   std::map<int32_t, std::string> recordCodes_;  // input strata: the GBK text written to the record

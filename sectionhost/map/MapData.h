@@ -7,6 +7,7 @@
 // nothing it was given. Coordinates are doubles; a non-finite value is written as null.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -67,5 +68,16 @@ struct MapData {
 
   double MapScale() const { return hasScale ? scale : -1.0; }
 };
+
+// Hands the entities of a map to `use` one at a time, in order: a writer or a picture of a map
+// held elsewhere (the kernel's store) reads one entity at a time instead of copying them all.
+using EntityUse = std::function<void(const MapEntity&)>;
+using EachEntity = std::function<void(const EntityUse& use)>;
+
+inline EachEntity EntitiesOf(const MapData& map) {
+  return [&map](const EntityUse& use) {
+    for (const MapEntity& e : map.entities) use(e);
+  };
+}
 
 }  // namespace sectionhost

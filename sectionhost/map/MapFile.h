@@ -21,12 +21,16 @@ class MapFile {
   // The deepest nesting of arrays and objects a map file may have (a map needs about 8).
   static constexpr size_t kMaxNesting = 256;
 
-  // Parses GeoJSON text. False with a reason in *error for anything that is not a map.
+  // Parses GeoJSON text (MapReader). False with a reason in *error for anything that is not a
+  // map.
   static bool Parse(const std::string& text, MapData* map, std::string* error);
   static bool Read(const std::string& path, MapData* map, std::string* error);
-  // GeoJSON text: one feature per line, members in a stable order.
+  // GeoJSON text (MapWriter): one feature per line, members in a stable order.
   static std::string Format(const MapData& map);
   static bool Write(const std::string& path, const MapData& map, std::string* error);
+  // Writes the map whose map member and other collection members are those of `head` and whose
+  // entities `entities` hands over one at a time (head.entities is not read).
+  static bool Write(const std::string& path, const MapData& head, const EachEntity& entities, std::string* error);
 
   // The stratum's band: the lower points, then the upper points (y + thickness) backwards,
   // closed. Empty for no samples.

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "MapFile.h"
+#include "ScreenPath.h"
 
 namespace sectionhost {
 
@@ -147,6 +148,11 @@ const char* CurveColour(int type) {
 
 const char* kBandColours[] = {"#e9c46a", "#90be6d", "#f4a261", "#84a9c0", "#c9a0dc", "#e5989b"};
 
+// Fonts with Chinese glyphs first, by the names viewers know them by, then any sans-serif.
+const char* kFontFamily =
+    "'Noto Sans CJK SC', 'Noto Sans SC', 'Source Han Sans SC', 'WenQuanYi Micro Hei', 'Microsoft YaHei', "
+    "'SimSun', sans-serif";
+
 }  // namespace
 
 double SvgWriter::GridStep(double span, int lines) {
@@ -179,18 +185,26 @@ std::string SvgWriter::EscapeXml(const std::string& text) {
 }
 
 std::string SvgWriter::Format(const MapData& map, const std::string& title) {
+  return Format(EntitiesOf(map), title);
+}
+
+std::string SvgWriter::Format(const EachEntity& entities, const std::string& title) {
+  // First pass: the extent.
   Extent ext;
-  for (const MapEntity& e : map.entities) {
+  entities([&](const MapEntity& e) {
     if (IsCurveType(e.type)) {
       for (const Point3D& p : e.linePoints) ext.Add(p.x, p.y);
       for (const Point3D& p : e.nodes) ext.Add(p.x, p.y);
     } else if (e.type == EntitySectionStratum) {
-      for (const Point3D& p : MapFile::StratumBand(e.samples)) ext.Add(p.x, p.y);
+      for (const StratumSample& s : e.samples) {
+        ext.Add(s.point.x, s.point.y);
+        ext.Add(s.point.x, s.point.y + s.thickness);
+      }
     } else {
       double x, y;
       if (AnchorOf(e, &x, &y)) ext.Add(x, y);
     }
-  }
+  });
   if (ext.Empty()) ext.Add(0, 0);
   // Half spans (no overflow); a degenerate one takes the other's, both degenerate are 1 x 1.
   double halfX = ext.maxX / 2 - ext.minX / 2, halfY = ext.maxY / 2 - ext.minY / 2;
@@ -211,7 +225,7 @@ std::string SvgWriter::Format(const MapData& map, const std::string& title) {
   std::string s;
   s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(width) + "\" height=\"" + Num(height) +
-       "\" viewBox=\"0 0 " + Num(width) + " " + Num(height) + "\" font-family=\"sans-serif\">\n";
+       "\" viewBox=\"0 0 " + Num(width) + " " + Num(height) + "\" font-family=\"" + kFontFamily + "\">\n";
   s += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   s += "<text x=\"" + Num(kMarginLeft) + "\" y=\"28\" font-size=\"18\">" + EscapeXml(title) + "</text>\n";
 
@@ -235,58 +249,68 @@ std::string SvgWriter::Format(const MapData& map, const std::string& title) {
   s += "<rect x=\"" + Num(X(x0)) + "\" y=\"" + Num(Y(y1)) + "\" width=\"" + Num(X(x1) - X(x0)) +
        "\" height=\"" + Num(Y(y0) - Y(y1)) + "\" fill=\"none\" stroke=\"#bbb\"/>\n";
 
-  // Strata under the curves.
+  // Second pass: strata under the curves, the curves, then the other entities, each kind
+  // collected in the entities' order.
+  std::string bands, curves, others;
   int band = 0;
-  for (const MapEntity& e : map.entities) {
-    if (e.type != EntitySectionStratum) continue;
-    const char* colour = kBandColours[band++ % (sizeof kBandColours / sizeof kBandColours[0])];
+  // A path of map points thinned to the picture's pixels, as "x,y " pairs.
+  auto pathText = [&](const auto& forEachPoint) {
+    ScreenPath path;
+    forEachPoint([&](double x, double y) {
+      if (std::isfinite(x) && std::isfinite(y)) path.Add(X(x), Y(y));
+    });
     std::string points;
-    Extent be;
-    for (const Point3D& p : MapFile::StratumBand(e.samples)) {
-      if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
-      points += Num(X(p.x)) + "," + Num(Y(p.y)) + " ";
-      be.Add(p.x, p.y);
+    for (const ScreenPath::Point& p : path.Points()) points += Num(p.x) + "," + Num(p.y) + " ";
+    return points;
+  };
+  entities([&](const MapEntity& e) {
+    if (e.type == EntitySectionStratum) {
+      const char* colour = kBandColours[band++ % (sizeof kBandColours / sizeof kBandColours[0])];
+      Extent be;
+      std::string points = pathText([&](const auto& add) {
+        // The band (MapFile::StratumBand): lower points, upper points backwards, closed.
+        const size_t n = e.samples.size();
+        for (size_t i = 0; i < 2 * n + (n ? 1 : 0); ++i) {
+          const StratumSample& p = e.samples[i < n ? i : i < 2 * n ? 2 * n - 1 - i : 0];
+          double y = i >= n && i < 2 * n ? p.point.y + p.thickness : p.point.y;
+          be.Add(p.point.x, y);
+          add(p.point.x, y);
+        }
+      });
+      if (be.Empty()) return;
+      bands += "<polygon points=\"" + points + "\" fill=\"" + colour + "\" fill-opacity=\"" +
+               (e.deleted ? "0.25" : "0.7") + "\" stroke=\"#555\" stroke-width=\"1\"" +
+               (e.deleted ? " stroke-dasharray=\"6 4\"" : "") + "/>\n";
+      std::string code = e.code.empty() ? "#" + std::to_string(e.id) : e.code;
+      bands += "<text x=\"" + Num(X(Middle(be.minX, be.maxX))) + "\" y=\"" +
+               Num(Y(Middle(be.minY, be.maxY)) + 5) +
+               "\" text-anchor=\"middle\" font-size=\"15\" font-weight=\"bold\" fill=\"#222\">" +
+               EscapeXml(code) + "</text>\n";
+    } else if (IsCurveType(e.type)) {
+      const std::vector<Point3D>& line = e.linePoints.empty() ? e.nodes : e.linePoints;
+      std::string points = pathText([&](const auto& add) {
+        for (const Point3D& p : line) add(p.x, p.y);
+      });
+      if (points.empty()) return;
+      curves += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" +
+                (e.deleted ? "#999" : CurveColour(e.type)) + "\" stroke-width=\"2\"" +
+                (e.deleted ? " stroke-dasharray=\"8 5\"" : "") + "/>\n";
+      const Point3D& last = line.back();
+      if (std::isfinite(last.x) && std::isfinite(last.y)) {
+        curves += "<text x=\"" + Num(X(last.x) + 4) + "\" y=\"" + Num(Y(last.y) - 4) +
+                  "\" font-size=\"11\" fill=\"" + (e.deleted ? "#999" : CurveColour(e.type)) + "\">#" +
+                  std::to_string(e.id) + (e.deleted ? " (deleted)" : "") + "</text>\n";
+      }
+    } else {
+      double x, y;
+      if (!AnchorOf(e, &x, &y)) return;
+      others += "<circle cx=\"" + Num(X(x)) + "\" cy=\"" + Num(Y(y)) + "\" r=\"4\" fill=\"" +
+                (e.deleted ? "#bbb" : "#333") + "\"/>\n";
+      others += "<text x=\"" + Num(X(x) + 7) + "\" y=\"" + Num(Y(y) + 4) + "\" font-size=\"13\" fill=\"#333\">" +
+                EscapeXml(LabelOf(e)) + "</text>\n";
     }
-    if (be.Empty()) continue;
-    s += "<polygon points=\"" + points + "\" fill=\"" + colour + "\" fill-opacity=\"" +
-         (e.deleted ? "0.25" : "0.7") + "\" stroke=\"#555\" stroke-width=\"1\"" +
-         (e.deleted ? " stroke-dasharray=\"6 4\"" : "") + "/>\n";
-    std::string code = e.code.empty() ? "#" + std::to_string(e.id) : e.code;
-    s += "<text x=\"" + Num(X(Middle(be.minX, be.maxX))) + "\" y=\"" + Num(Y(Middle(be.minY, be.maxY)) + 5) +
-         "\" text-anchor=\"middle\" font-size=\"15\" font-weight=\"bold\" fill=\"#222\">" + EscapeXml(code) +
-         "</text>\n";
-  }
-
-  // Curves.
-  for (const MapEntity& e : map.entities) {
-    if (!IsCurveType(e.type)) continue;
-    const std::vector<Point3D>& line = e.linePoints.empty() ? e.nodes : e.linePoints;
-    std::string points;
-    for (const Point3D& p : line) {
-      if (std::isfinite(p.x) && std::isfinite(p.y)) points += Num(X(p.x)) + "," + Num(Y(p.y)) + " ";
-    }
-    if (points.empty()) continue;
-    s += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" +
-         (e.deleted ? "#999" : CurveColour(e.type)) + "\" stroke-width=\"2\"" +
-         (e.deleted ? " stroke-dasharray=\"8 5\"" : "") + "/>\n";
-    const Point3D& last = line.back();
-    if (std::isfinite(last.x) && std::isfinite(last.y)) {
-      s += "<text x=\"" + Num(X(last.x) + 4) + "\" y=\"" + Num(Y(last.y) - 4) +
-           "\" font-size=\"11\" fill=\"" + (e.deleted ? "#999" : CurveColour(e.type)) + "\">#" +
-           std::to_string(e.id) + (e.deleted ? " (deleted)" : "") + "</text>\n";
-    }
-  }
-
-  // Other entities: a marker and a label.
-  for (const MapEntity& e : map.entities) {
-    if (IsCurveType(e.type) || e.type == EntitySectionStratum) continue;
-    double x, y;
-    if (!AnchorOf(e, &x, &y)) continue;
-    s += "<circle cx=\"" + Num(X(x)) + "\" cy=\"" + Num(Y(y)) + "\" r=\"4\" fill=\"" +
-         (e.deleted ? "#bbb" : "#333") + "\"/>\n";
-    s += "<text x=\"" + Num(X(x) + 7) + "\" y=\"" + Num(Y(y) + 4) + "\" font-size=\"13\" fill=\"#333\">" +
-         EscapeXml(LabelOf(e)) + "</text>\n";
-  }
+  });
+  s += bands + curves + others;
 
   s += "<text x=\"" + Num(kMarginLeft) + "\" y=\"" + Num(height - 14) + "\" font-size=\"12\" fill=\"#555\">" +
        EscapeXml("extent x " + Label(ext.minX) + " .. " + Label(ext.maxX) + ", y " + Label(ext.minY) +
@@ -298,8 +322,13 @@ std::string SvgWriter::Format(const MapData& map, const std::string& title) {
 
 bool SvgWriter::Write(const std::string& path, const MapData& map, const std::string& title,
                       std::string* error) {
+  return Write(path, EntitiesOf(map), title, error);
+}
+
+bool SvgWriter::Write(const std::string& path, const EachEntity& entities, const std::string& title,
+                      std::string* error) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out << Format(map, title);
+  if (out) out << Format(entities, title);
   if (!out) {
     if (error) *error = "cannot write " + path;
     return false;

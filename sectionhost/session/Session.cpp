@@ -1,6 +1,8 @@
 // The session engine; see Session.h.
 #include "Session.h"
 
+#include <utility>
+
 #include <afx.h>
 #include <objbase.h>
 #include <winnls.h>
@@ -75,11 +77,11 @@ void Session::Shutdown() {
 
 bool Session::OpenMap(const std::string& path, std::string* error) {
   MapData data;
-  return MapFile::Read(path, &data, error) && LoadMap(data, error);
+  return MapFile::Read(path, &data, error) && LoadMap(std::move(data), error);
 }
 
-bool Session::LoadMap(const MapData& data, std::string* error) {
-  return map_.Load(data, error);
+bool Session::LoadMap(MapData data, std::string* error) {
+  return map_.Load(std::move(data), error);
 }
 
 bool Session::LoadPlugin(const std::string& path, std::vector<std::string>* errors) {

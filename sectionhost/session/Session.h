@@ -42,7 +42,7 @@ class Session {
   void Shutdown();
 
   bool OpenMap(const std::string& path, std::string* error);
-  bool LoadMap(const MapData& data, std::string* error);
+  bool LoadMap(MapData data, std::string* error);
   // Loads, attaches the map control and assigns the codes. On failure *errors has one line
   // per problem (each missing export named).
   bool LoadPlugin(const std::string& path, std::vector<std::string>* errors);

@@ -58,6 +58,24 @@ TEST_F(KernelMapTest, ReadsBackWhatWasLoaded) {
   EXPECT_EQ(MapFile::Format(back).size() > 0, true);
 }
 
+// The points are held once, by the kernel: what is kept of the loaded map has none, and the
+// entities read one at a time are those of the whole read (a file needs no derived line points).
+TEST_F(KernelMapTest, PointsAreTheKernelsAndEntitiesAreReadOneAtATime) {
+  for (const MapEntity& e : map_.Loaded().entities) {
+    EXPECT_TRUE(e.nodes.empty() && e.linePoints.empty() && e.samples.empty()) << e.id;
+  }
+  EXPECT_EQ(map_.Loaded().entities[2].explicitLinePoints, true);
+  MapData whole = map_.Read();
+  MapData streamed = map_.Loaded();
+  streamed.entities.clear();
+  map_.Entities()([&](const MapEntity& e) { streamed.entities.push_back(e); });
+  EXPECT_EQ(MapFile::Format(streamed), MapFile::Format(whole));
+  std::vector<size_t> lines;
+  map_.Entities(false)([&](const MapEntity& e) { lines.push_back(e.linePoints.size()); });
+  EXPECT_EQ(lines, (std::vector<size_t>{0, 0, 2, 0, 0}));  // only the explicit ones
+  EXPECT_EQ(MapFile::Format(streamed), MapFile::Format(whole));
+}
+
 TEST_F(KernelMapTest, EntityTypesAndHandles) {
   EXPECT_EQ(map_.EntityType(4), 3);
   EXPECT_EQ(map_.EntityType(20), 50);  // not a kernel kind: the host's record

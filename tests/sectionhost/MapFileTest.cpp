@@ -239,5 +239,61 @@ TEST(MapFileLimits, ReadNamesTheFileAndThePlace) {
   EXPECT_EQ(error, "cannot read " + testing::TempDir() + ": it is a folder");
 }
 
+// The members of a feature, and of its geometry, may come in any order: what a member means
+// (a curve's coordinates, a stratum's samples) depends on members that may follow it.
+TEST(MapFile, MembersAreReadInAnyOrder) {
+  const char* shuffled = R"({"features": [
+    {"geometry": {"coordinates": [[0, 10], [5, 11.5, 2]], "bbox": [0, 10, 5, 11.5], "type": "LineString"},
+     "properties": {"linePoints": [[1, 2]], "name": "top", "entityType": 2}, "id": 7, "type": "Feature"},
+    {"properties": {"samples": [[0, 1, 0, 2, 0, 0, 1]], "entityType": 27, "code": "K1"}, "id": 8}],
+   "map": {"scale": 500}, "type": "FeatureCollection"})";
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(shuffled, &map, &error)) << error;
+  ASSERT_EQ(map.entities.size(), 2u);
+  const MapEntity& curve = map.entities[0];
+  EXPECT_EQ(curve.id, 7);
+  ASSERT_EQ(curve.nodes.size(), 2u);
+  EXPECT_EQ(curve.nodes[1].z, 2.0);
+  EXPECT_TRUE(curve.explicitLinePoints);
+  ASSERT_EQ(curve.linePoints.size(), 1u);
+  EXPECT_EQ(curve.properties.dump(), R"({"linePoints":null,"name":"top","entityType":2})");
+  ASSERT_EQ(map.entities[1].samples.size(), 1u);
+  EXPECT_EQ(double{map.entities[1].samples[0].thickness}, 2.0);
+  EXPECT_EQ(map.entities[1].code, "K1");
+  EXPECT_EQ(map.MapScale(), 500.0);
+}
+
+TEST(MapFileLimits, TextThatIsNotJsonIsNamedAtItsPlace) {
+  struct Case {
+    std::string text, place;
+  } cases[] = {
+      {"{\"type\": \"FeatureCollection\",\n \"features\": [1,]}", "line 2, column 17"},
+      {R"({"type": "FeatureCollection", "features": [], "title": tru})", "line 1, column 59"},
+      {R"({"type": "FeatureCollection", "features": []} x)", "line 1, column 47"},
+      {"{\"type\": \"FeatureCollection\", \"features\": [], \"t\": \"\xff\"}", "line 1, column 53"},
+      {R"({"type": "FeatureCollection", "features": [{"id": 01, "properties": {"entityType": 2}}]})",
+       "line 1, column 52"},
+  };
+  for (const Case& c : cases) {
+    MapData map;
+    std::string error;
+    EXPECT_FALSE(MapFile::Parse(c.text, &map, &error)) << c.text;
+    EXPECT_NE(error.find("parse error at " + c.place), std::string::npos) << c.text << "\n" << error;
+    EXPECT_TRUE(map.entities.empty());
+  }
+}
+
+TEST(MapFileLimits, IdsBeyondThirtyTwoBitsAreNamed) {
+  for (const char* id : {"2147483648", "18446744073709551615", "-99999999999999999999999"}) {
+    MapData map;
+    std::string error;
+    std::string text = std::string(R"({"type": "FeatureCollection", "features": [{"id": )") + id +
+                       R"(, "properties": {"entityType": 40}}]})";
+    EXPECT_FALSE(MapFile::Parse(text, &map, &error));
+    EXPECT_EQ(error, "feature 0 id is out of the 32-bit range") << id;
+  }
+}
+
 }  // namespace
 }  // namespace sectionhost

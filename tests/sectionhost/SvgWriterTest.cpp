@@ -153,5 +153,34 @@ TEST(SvgWriter, OrdinaryMapKeepsItsGridAndNumbers) {
   EXPECT_NE(svg.find("<polyline points=\"113.64,"), std::string::npos) << svg;
 }
 
+// A curve of far more nodes than the picture has pixels is drawn thinned to at most four points
+// per pixel column, so the picture stays small; labels name fonts with Chinese glyphs.
+TEST(SvgWriter, LongCurvesAreThinnedToThePixels) {
+  MapData map;
+  MapEntity curve, stratum;
+  curve.id = 1;
+  curve.type = EntityPolyline;
+  stratum.id = 2;
+  stratum.type = EntitySectionStratum;
+  stratum.code = "J2";
+  for (int i = 0; i < 200000; ++i) {
+    curve.nodes.push_back({i * 0.5, 10 * std::sin(i * 0.05) + (i % 7) * 0.1, 0});
+    StratumSample s;
+    s.point = {i * 0.5, -20 + std::sin(i * 0.3), 0};
+    s.thickness = 5;
+    stratum.samples.push_back(s);
+  }
+  map.entities = {curve, stratum};
+  std::string svg = SvgWriter::Format(map, "t");  // (CheckPicture's regex recurses per character)
+  size_t start = svg.find("<polyline points=\"");
+  ASSERT_NE(start, std::string::npos);
+  std::string points = svg.substr(start, svg.find('"', start + 18) - start);
+  size_t count = std::count(points.begin(), points.end(), ',');
+  EXPECT_LE(count, 4u * 962);  // 960 pixels wide, and the columns at its edges
+  EXPECT_LT(svg.size(), 200000u);
+  EXPECT_NE(svg.find("font-family=\"'Noto Sans CJK SC'"), std::string::npos);
+  EXPECT_NE(svg.find(">J2</text>"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace sectionhost

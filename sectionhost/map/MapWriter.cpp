@@ -1,0 +1,292 @@
+// Writing a section map as streamed GeoJSON; see MapWriter.h. The members and their order are
+// those of the map as a JSON document: a feature is {"type", "id", "properties", "geometry",
+// then its other members}; in the properties, the members the entity decides (entity type,
+// deletion, a curve's explicit line points, a stratum's code, scale and samples) take the place
+// they had in the input, and those it did not have follow the others in that order.
+#include "MapWriter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace sectionhost {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The head and each feature go to the file once the text holds this much.
+constexpr size_t kFlushBytes = size_t{1} << 20;
+// Arrays of this many positions or samples are formatted in blocks of kBlock on every core.
+constexpr size_t kParallelItems = size_t{1} << 16;
+constexpr size_t kBlock = size_t{1} << 14;
+
+// Compact JSON; text that is not UTF-8 is replaced rather than refused.
+std::string Dump(const Json& j) {
+  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+void AppendInt(std::string& out, int64_t v) {
+  char buf[24];
+  auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  out.append(buf, end);
+}
+
+Json Coordinate(double v) {
+  return std::isfinite(v) ? Json(v) : Json();
+}
+
+Json MapMemberJson(const MapData& map) {
+  Json m = Json::object();
+  if (map.hasScale) m["scale"] = Coordinate(map.scale);
+  m["scaleUnit"] = Coordinate(map.scaleUnit);
+  Json items = Json::array();
+  for (size_t i = 0; i < map.itemScales.size(); ++i) {
+    Json item = i < map.itemExtra.size() ? map.itemExtra[i] : Json::object();
+    item["scale"] = Coordinate(map.itemScales[i]);
+    items.push_back(item);
+  }
+  m["items"] = items;
+  m["currentItem"] = map.currentItem;
+  for (auto it = map.mapExtra.begin(); it != map.mapExtra.end(); ++it) m[it.key()] = *it;
+  return m;
+}
+
+// Where the text goes: the writer's buffer, and what drains it to the file when it is long
+// (between blocks of long arrays).
+struct Sink {
+  std::string& text;
+  std::function<void()> drain;
+};
+
+// Items [0, count) of an array, separated by commas: item(text, i) appends item i to `text`,
+// and `out` takes the text as it grows (MapWriter's buffer, written to the file a megabyte at a
+// time). Long arrays are cut into blocks of kBlock items, formatted a wave of blocks at a time
+// by as many threads as there are cores and handed over in order, so the text is the same for
+// any number of threads and the buffers stay the size of a wave.
+template <typename Item>
+void AppendItems(Sink& out, size_t count, const Item& item) {
+  auto range = [&](std::string& text, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      if (i) text += ',';
+      item(text, i);
+    }
+  };
+  unsigned cores = std::thread::hardware_concurrency();
+  if (count < kParallelItems || cores < 2) {
+    for (size_t from = 0; from < count; from += kBlock) {
+      range(out.text, from, std::min(count, from + kBlock));
+      out.drain();
+    }
+    return;
+  }
+  const size_t wave = size_t{cores} * 2;
+  std::vector<std::string> blocks(wave);
+  for (size_t first = 0; first < count; first += wave * kBlock) {
+    const size_t waveBlocks = std::min(wave, (count - first + kBlock - 1) / kBlock);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+      for (size_t b; (b = next++) < waveBlocks;) {
+        blocks[b].clear();
+        size_t from = first + b * kBlock;
+        range(blocks[b], from, std::min(count, from + kBlock));
+      }
+    };
+    std::vector<std::thread> helpers;
+    try {
+      for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      // Fewer threads: the blocks come out the same.
+    }
+    work();
+    for (std::thread& t : helpers) t.join();
+    for (size_t b = 0; b < waveBlocks; ++b) {
+      out.text += blocks[b];
+      out.drain();
+    }
+  }
+}
+
+void AppendPosition(std::string& out, double x, double y, double z, bool withZ) {
+  out += '[';
+  MapWriter::AppendNumber(out, x);
+  out += ',';
+  MapWriter::AppendNumber(out, y);
+  if (withZ) {
+    out += ',';
+    MapWriter::AppendNumber(out, z);
+  }
+  out += ']';
+}
+
+// Positions with z where the input had it (hasZ, by index) or where z is not 0.
+void AppendPositions(Sink& out, const std::vector<Point3D>& points, const std::vector<bool>& hasZ) {
+  out.text += '[';
+  AppendItems(out, points.size(), [&](std::string& text, size_t i) {
+    const Point3D& p = points[i];
+    AppendPosition(text, p.x, p.y, p.z, (i < hasZ.size() && hasZ[i]) || p.z != 0.0);
+  });
+  out.text += ']';
+}
+
+void AppendSamples(Sink& out, const std::vector<StratumSample>& samples) {
+  out.text += '[';
+  AppendItems(out, samples.size(), [&](std::string& text, size_t i) {
+    const StratumSample& s = samples[i];
+    text += '[';
+    MapWriter::AppendNumber(text, s.point.x);
+    for (double v : {double{s.point.y}, double{s.point.z}, double{s.thickness}, double{s.second}, double{s.third}}) {
+      text += ',';
+      MapWriter::AppendNumber(text, v);
+    }
+    text += ',';
+    AppendInt(text, s.flag);
+    text += ']';
+  });
+  out.text += ']';
+}
+
+// The stratum's band (MapFile::StratumBand) written from the samples: the lower points, the
+// upper points backwards, the first point again.
+void AppendBand(Sink& out, const std::vector<StratumSample>& samples) {
+  const size_t n = samples.size();
+  out.text += "[[";
+  AppendItems(out, 2 * n + 1, [&](std::string& text, size_t i) {
+    const StratumSample& s = samples[i < n ? i : i < 2 * n ? 2 * n - 1 - i : 0];
+    double y = i >= n && i < 2 * n ? s.point.y + s.thickness : s.point.y;
+    AppendPosition(text, s.point.x, y, 0.0, false);
+  });
+  out.text += "]]";
+}
+
+// The properties: the kept members in their order, each decided member in its kept place or
+// after them.
+void AppendProperties(Sink& out, const MapEntity& e) {
+  struct Decided {
+    const char* key;
+    void (*write)(Sink&, const MapEntity&);
+  };
+  std::vector<Decided> decided = {
+      {"entityType", [](Sink& o, const MapEntity& m) { AppendInt(o.text, m.type); }},
+      {"deleted", [](Sink& o, const MapEntity& m) { o.text += m.deleted ? "true" : "false"; }},
+  };
+  if (IsCurveType(e.type) && e.explicitLinePoints) {
+    decided.push_back({"linePoints", [](Sink& o, const MapEntity& m) {
+                         AppendPositions(o, m.linePoints, m.lineHasZ);
+                       }});
+  } else if (e.type == EntitySectionStratum) {
+    decided.push_back({"code", [](Sink& o, const MapEntity& m) { o.text += Dump(Json(m.code)); }});
+    decided.push_back({"scale", [](Sink& o, const MapEntity& m) {
+                         if (m.hasScale) {
+                           MapWriter::AppendNumber(o.text, m.scale);
+                         } else {
+                           o.text += "null";
+                         }
+                       }});
+    decided.push_back({"samples", [](Sink& o, const MapEntity& m) { AppendSamples(o, m.samples); }});
+  }
+  std::vector<bool> written(decided.size(), false);
+  bool first = true;
+  auto key = [&](const std::string& name) {
+    out.text += first ? "" : ",";
+    first = false;
+    out.text += Dump(Json(name));
+    out.text += ':';
+  };
+  out.text += '{';
+  if (e.properties.is_object()) {
+    for (auto it = e.properties.begin(); it != e.properties.end(); ++it) {
+      key(it.key());
+      auto d = std::find_if(decided.begin(), decided.end(), [&](const Decided& x) { return it.key() == x.key; });
+      if (d == decided.end()) {
+        out.text += Dump(*it);
+      } else {
+        d->write(out, e);
+        written[d - decided.begin()] = true;
+      }
+    }
+  }
+  for (size_t i = 0; i < decided.size(); ++i) {
+    if (written[i]) continue;
+    key(decided[i].key);
+    decided[i].write(out, e);
+  }
+  out.text += '}';
+}
+
+void AppendGeometry(Sink& out, const MapEntity& e) {
+  if (IsCurveType(e.type)) {
+    out.text += R"({"type":"LineString","coordinates":)";
+    AppendPositions(out, e.nodes, e.nodeHasZ);
+    out.text += '}';
+  } else if (e.type == EntitySectionStratum) {
+    out.text += R"({"type":"Polygon","coordinates":)";
+    if (e.samples.empty()) {
+      out.text += "[]";
+    } else {
+      AppendBand(out, e.samples);
+    }
+    out.text += '}';
+  } else {
+    out.text += Dump(e.geometry);
+  }
+}
+
+}  // namespace
+
+void MapWriter::AppendNumber(std::string& out, double v) {
+  if (!std::isfinite(v)) {
+    out += "null";
+    return;
+  }
+  char buf[32];
+  char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  out.append(buf, end);
+  if (std::find_if(buf, end, [](char c) { return c == '.' || c == 'e'; }) == end) out += ".0";
+}
+
+void MapWriter::Begin(const MapData& map) {
+  text_ += "{\n  \"type\": \"FeatureCollection\",\n  \"map\": " + Dump(MapMemberJson(map)) + ",\n";
+  for (auto it = map.collectionExtra.begin(); it != map.collectionExtra.end(); ++it) {
+    text_ += "  " + Dump(Json(it.key())) + ": " + Dump(*it) + ",\n";
+  }
+  text_ += "  \"features\": [";
+}
+
+void MapWriter::Entity(const MapEntity& e) {
+  text_ += entities_++ ? ",\n    " : "\n    ";
+  text_ += R"({"type":"Feature","id":)";
+  AppendInt(text_, e.id);
+  Sink sink{text_, [this] {
+              if (text_.size() >= kFlushBytes) Flush();
+            }};
+  text_ += R"(,"properties":)";
+  AppendProperties(sink, e);
+  text_ += R"(,"geometry":)";
+  AppendGeometry(sink, e);
+  for (auto it = e.extraMembers.begin(); it != e.extraMembers.end(); ++it) {
+    text_ += ',' + Dump(Json(it.key())) + ':' + Dump(*it);
+  }
+  text_ += '}';
+  if (text_.size() >= kFlushBytes) Flush();
+}
+
+bool MapWriter::End() {
+  text_ += entities_ ? "\n  ]\n}\n" : "]\n}\n";
+  Flush();
+  return !failed_;
+}
+
+void MapWriter::Flush() {
+  if (!file_ || text_.empty()) return;
+  if (std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) failed_ = true;
+  text_.clear();
+}
+
+}  // namespace sectionhost
