@@ -1,5 +1,6 @@
-// Benchmark of the stratum sample construction on two curves of 1k to 64k nodes, against the
-// literal quadratic procedure (up to 16k nodes, where it still finishes in seconds).
+// Benchmark of the stratum sample construction on two curves of 1k to 64k nodes (and wavy ones
+// of a million), against the literal quadratic procedure (up to 16k nodes, where it still
+// finishes in seconds).
 //
 // Three pairs of curves: "wavy" (smooth curves whose nodes lie on different x), "steps" (every
 // x twice: vertical steps, so many equal x values in the working list) and "grid" (both curves
@@ -85,6 +86,8 @@ void Sizes(benchmark::internal::Benchmark* b, int largest) {
 }
 
 BENCHMARK(Fast)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, 65536); });
+// The construction alone at the size of the host's scale benchmark (bench/host).
+BENCHMARK(Fast)->Args({kWavy, 1000000})->ArgNames({"shape", "nodes"})->Unit(benchmark::kMillisecond);
 BENCHMARK(Literal)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, 16384); })->Iterations(1);
 
 }  // namespace

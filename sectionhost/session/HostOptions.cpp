@@ -5,7 +5,7 @@ namespace sectionhost {
 
 const char* HostOptions::Usage() {
   return "usage: sectionhost --map MAP.geojson --script SCRIPT [--plugin LIB]... [--config-dir DIR]\n"
-         "                   [--out OUT.geojson] [--svg OUT.svg] [--calls FILE]\n"
+         "                   [--out OUT.geojson] [--svg OUT.svg] [--calls FILE] [--timings]\n"
          "       sectionhost --map MAP.geojson [--plugin LIB]... [--config-dir DIR] [--out OUT.geojson]\n"
          "       sectionhost --self-check [--map MAP.geojson]\n"
          "\n"
@@ -24,6 +24,8 @@ const char* HostOptions::Usage() {
          "                     interactive: where 'save' writes (default: the map file itself)\n"
          "  --svg FILE         draws the section after the script\n"
          "  --calls FILE       writes one line per map-control call with its arguments\n"
+         "  --timings          at the end, writes 'timing PHASE SECONDS' to the error stream for\n"
+         "                     read-map, run, write-map and write-picture, and 'timing peak-memory-mb N'\n"
          "  --self-check       loads the host's own objects, exercises them and reports OK\n"
          "  --help             this text\n"
          "\n"
@@ -59,6 +61,10 @@ bool HostOptions::Parse(int argc, const char* const* argv, HostOptions* o, std::
     }
     if (arg == "--self-check") {
       o->selfCheck = true;
+      continue;
+    }
+    if (arg == "--timings") {
+      o->timings = true;
       continue;
     }
     std::string* slot = nullptr;

@@ -1,6 +1,6 @@
 // The command line of sectionhost:
 //   sectionhost --map MAP.geojson --script SCRIPT [--plugin LIB]... [--config-dir DIR]
-//               [--out OUT.geojson] [--svg OUT.svg] [--calls FILE]
+//               [--out OUT.geojson] [--svg OUT.svg] [--calls FILE] [--timings]
 //   sectionhost --map MAP.geojson [--plugin LIB]... [...]     (no script: interactive session)
 //   sectionhost --self-check [--map MAP.geojson]
 //   sectionhost --help
@@ -15,6 +15,7 @@ struct HostOptions {
   std::vector<std::string> plugins;
   bool help = false;
   bool selfCheck = false;
+  bool timings = false;  // --timings: the phases' times and the peak memory on the error stream
 
   // False with a reason for an unknown option, a missing value or a missing --map. Without
   // --script the session is interactive (interactive() is true).

@@ -1,6 +1,10 @@
 // One run of the host; see SessionRun.h.
 #include "SessionRun.h"
 
+#include <sys/resource.h>
+#include <time.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -27,7 +31,9 @@ bool SessionRun::Open(PluginFailure pluginFailure) {
   std::string error;
   if (!session_.Start(&error)) return Fail(error);
   if (calls_.is_open()) session_.SetCallLog(&calls_);
+  Lap();
   if (!session_.OpenMap(options_.map, &error)) return Fail("cannot read the map: " + error);
+  Lap("read-map");
   for (const std::string& path : options_.plugins) {
     std::vector<std::string> errors;
     if (session_.LoadPlugin(path, &errors)) continue;
@@ -42,20 +48,47 @@ bool SessionRun::Open(PluginFailure pluginFailure) {
 }
 
 int SessionRun::Finish(int status, Results results) {
-  MapData map = session_.CurrentMap();
+  Lap("run");
+  // The kernel's entities one at a time: the map is not copied whole for writing.
+  const KernelMap& map = session_.Map();
   std::string error;
-  if (results == Results::MapAndPicture && !options_.out.empty() &&
-      !MapFile::Write(options_.out, map, &error)) {
-    Fail(error);
-    status = 2;
+  if (results == Results::MapAndPicture && !options_.out.empty()) {
+    if (!MapFile::Write(options_.out, map.Loaded(), map.Entities(false), &error)) {
+      Fail(error);
+      status = 2;
+    }
+    Lap("write-map");
   }
-  if (!options_.svg.empty() && !SvgWriter::Write(options_.svg, map, options_.MapName(), &error)) {
-    Fail(error);
-    status = 2;
+  if (!options_.svg.empty()) {
+    if (!SvgWriter::Write(options_.svg, map.Entities(), options_.MapName(), &error)) {
+      Fail(error);
+      status = 2;
+    }
+    Lap("write-picture");
   }
   session_.SetCallLog(nullptr);
   session_.Shutdown();
+  if (options_.timings) {
+    for (const auto& [phase, seconds] : laps_) {
+      char line[96];
+      std::snprintf(line, sizeof line, "timing %s %.3f\n", phase.c_str(), seconds);
+      err_ << line;
+    }
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    char line[64];
+    std::snprintf(line, sizeof line, "timing peak-memory-mb %.1f\n", usage.ru_maxrss / 1024.0);
+    err_ << line;
+  }
   return status;
+}
+
+void SessionRun::Lap(const std::string& phase) {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  double now = static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+  if (!phase.empty()) laps_.emplace_back(phase, now - lapStart_);
+  lapStart_ = now;
 }
 
 }  // namespace sectionhost

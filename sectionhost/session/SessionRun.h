@@ -3,12 +3,19 @@
 // plug-ins (--plugin), and at the end the results written (--out, --svg) and the session shut
 // down. A front end makes one, opens it, drives Engine() its own way and finishes it.
 //
+// With --timings, Finish writes "timing PHASE SECONDS" for read-map (the file into the kernel),
+// run (the front end's part, between Open and Finish), write-map and write-picture, and
+// "timing peak-memory-mb N" (the process's peak resident memory), to the error stream.
+//
 // Messages for the person go to the error stream as "sectionhost: WHY"; the exit status of a
 // run that cannot open, or whose results cannot be written, is 2. A run that is not finished
 // shuts its session down when it goes (the call log still attached).
 #pragma once
 #include <fstream>
 #include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "HostOptions.h"
 #include "Session.h"
@@ -45,12 +52,16 @@ class SessionRun {
 
  private:
   bool Fail(const std::string& message);
+  // Ends the phase that began at the last lap (named: kept for --timings) and begins the next.
+  void Lap(const std::string& phase = "");
 
   const HostOptions& options_;
   Transcript& transcript_;
   std::ostream& err_;
   std::ofstream calls_;  // outlives the session, which may log while it shuts down
   Session session_;
+  double lapStart_ = 0;  // seconds of the monotonic clock (<chrono> does not build for GBK text)
+  std::vector<std::pair<std::string, double>> laps_;
 };
 
 }  // namespace sectionhost

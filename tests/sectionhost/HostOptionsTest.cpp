@@ -18,7 +18,7 @@ TEST(HostOptions, ReadsEveryOptionAndRepeatedPlugins) {
   HostOptions o;
   std::string error;
   ASSERT_TRUE(Parse({"--map", "m.geojson", "--script", "s.txt", "--plugin", "a.so", "--plugin", "b.so",
-                     "--config-dir", "cfg", "--out", "o.geojson", "--svg", "o.svg", "--calls", "c.txt"},
+                     "--config-dir", "cfg", "--out", "o.geojson", "--svg", "o.svg", "--calls", "c.txt", "--timings"},
                     &o, &error))
       << error;
   EXPECT_EQ(o.map, "m.geojson");
@@ -28,6 +28,7 @@ TEST(HostOptions, ReadsEveryOptionAndRepeatedPlugins) {
   EXPECT_EQ(o.out, "o.geojson");
   EXPECT_EQ(o.svg, "o.svg");
   EXPECT_EQ(o.calls, "c.txt");
+  EXPECT_TRUE(o.timings);
   EXPECT_FALSE(o.Interactive());
 }
 

@@ -141,6 +141,24 @@ TEST_F(Run, ARunOfAScriptWritesTheMapAndThePicture) {
   EXPECT_EQ(Read(options_.svg).find(dir_), std::string::npos);
 }
 
+// --timings: one line per phase and the peak memory, after the results.
+TEST_F(Run, TimingsNameEachPhaseAndThePeakMemory) {
+  options_.timings = true;
+  auto run = OpenWithResults(dir_, SessionRun::PluginFailure::Fatal);
+  EXPECT_EQ(run->Finish(0, SessionRun::Results::MapAndPicture), 0);
+  std::istringstream lines(err_.str());
+  std::vector<std::string> phases;
+  std::string word, phase;
+  double value = -1;
+  while (lines >> word >> phase >> value) {
+    EXPECT_EQ(word, "timing");
+    EXPECT_GE(value, 0.0) << phase;
+    phases.push_back(phase);
+  }
+  EXPECT_EQ(phases, (std::vector<std::string>{"read-map", "run", "write-map", "write-picture", "peak-memory-mb"}));
+  EXPECT_GT(value, 1.0);  // megabytes
+}
+
 TEST_F(Run, AnInteractiveRunWritesOnlyThePicture) {
   auto run = OpenWithResults(dir_, SessionRun::PluginFailure::Reported);
   EXPECT_EQ(run->Finish(0, SessionRun::Results::PictureOnly), 0);
