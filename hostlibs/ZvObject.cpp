@@ -27,16 +27,18 @@ int CopyOut(const std::vector<T>& from, void* buffer, int count) {
   return 1;
 }
 
-// Copies `count` elements in; a null buffer is valid only with count 0.
+// Copies `count` elements in, as a new array in place of `to`'s; a null buffer is valid only
+// with count 0.
 template <typename T>
-int CopyIn(std::vector<T>& to, const void* buffer, int count) {
+int CopyIn(std::shared_ptr<const std::vector<T>>& to, const void* buffer, int count) {
   if (count < 0 || (buffer == nullptr && count > 0)) {
     return 0;
   }
-  to.resize(static_cast<size_t>(count));
+  auto points = std::make_shared<std::vector<T>>(static_cast<size_t>(count));
   if (count > 0) {
-    std::memcpy(to.data(), buffer, static_cast<size_t>(count) * sizeof(T));
+    std::memcpy(points->data(), buffer, static_cast<size_t>(count) * sizeof(T));
   }
+  to = std::move(points);
   return 1;
 }
 
@@ -82,10 +84,10 @@ const std::vector<Point3D>& ZvObject::LinePoints() {
     return *explicitLine_;
   }
   if (kind_ != ZvKindSmoothCurve) {
-    return nodes_;
+    return *nodes_;
   }
   if (!derivedLine_) {
-    derivedLine_ = DensifySmoothCurve(nodes_);
+    derivedLine_ = std::make_shared<const std::vector<Point3D>>(DensifySmoothCurve(*nodes_));
   }
   return *derivedLine_;
 }
@@ -97,30 +99,21 @@ int ZvObject::CurveProperty(int code, void* buffer, int count) {
     case ZvPropLinePoints:
       return CopyOut(LinePoints(), buffer, count);
     case ZvPropNodePointCount:
-      return Put<int32_t>(Count(nodes_.size()), buffer);
+      return Put<int32_t>(Count(nodes_->size()), buffer);
     case ZvPropNodePoints:
-      return CopyOut(nodes_, buffer, count);
-    case ZvPropSetNodePoints: {
-      std::vector<Point3D> points;
-      if (CopyIn(points, buffer, count) == 0) {
+      return CopyOut(*nodes_, buffer, count);
+    case ZvPropSetNodePoints:
+      if (CopyIn(nodes_, buffer, count) == 0) {
         return 0;
       }
-      nodes_ = std::move(points);
       derivedLine_.reset();
       return 1;
-    }
-    case ZvPropSetLinePoints: {
+    case ZvPropSetLinePoints:
       if (buffer == nullptr) {
         explicitLine_.reset();
         return 1;
       }
-      std::vector<Point3D> points;
-      if (CopyIn(points, buffer, count) == 0) {
-        return 0;
-      }
-      explicitLine_ = std::move(points);
-      return 1;
-    }
+      return CopyIn(explicitLine_, buffer, count);
     default:
       return 0;
   }
@@ -131,9 +124,9 @@ int ZvObject::StratumProperty(int code, void* buffer, int count) {
     case ZvPropSamples:
       return CopyIn(samples_, buffer, count);
     case ZvPropSampleCount:
-      return Put<int32_t>(Count(samples_.size()), buffer);
+      return Put<int32_t>(Count(samples_->size()), buffer);
     case ZvPropSamplesOut:
-      return CopyOut(samples_, buffer, count);
+      return CopyOut(*samples_, buffer, count);
     case ZvPropScale:
       return Take(scale_, buffer);
     case ZvPropScaleOut:

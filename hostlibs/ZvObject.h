@@ -4,10 +4,14 @@
 // The property codes and their buffers are listed in docs/hostlibs.md. Reads copy out of the
 // object, writes copy into it; the object never keeps a caller's pointer. A curve's line points
 // are derived from its nodes on demand (and cached) unless explicit line points were set.
+//
+// Point arrays are immutable once stored and shared between copies of an object: a saved state
+// of a store (undo) copies its objects without copying their points, and a write replaces an
+// array instead of changing it.
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "host/zvkernel.h"
@@ -41,12 +45,15 @@ class ZvObject {
   EntityAttributes attributes_;
   int flags_ = 0;
   ZvHandle store_ = 0;
+  template <typename T>
+  using Shared = std::shared_ptr<const std::vector<T>>;
+
   // Curves.
-  std::vector<Point3D> nodes_;
-  std::optional<std::vector<Point3D>> explicitLine_;
-  std::optional<std::vector<Point3D>> derivedLine_;  // cache, dropped when the nodes change
+  Shared<Point3D> nodes_ = std::make_shared<const std::vector<Point3D>>();
+  Shared<Point3D> explicitLine_;  // null: none
+  Shared<Point3D> derivedLine_;   // cache, dropped when the nodes change
   // Section strata.
-  std::vector<StratumSample> samples_;
+  Shared<StratumSample> samples_ = std::make_shared<const std::vector<StratumSample>>();
   double scale_ = 0.0;
   int32_t value145_ = 0;
   int32_t value147_ = 0;

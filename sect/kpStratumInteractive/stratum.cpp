@@ -317,7 +317,7 @@ StratumSample MakeSample(const Point3D& point, double thickness) {
   return s;
 }
 
-bool AllFinite(const std::vector<Point3D>& points) {
+bool AllFinite(std::span<const Point3D> points) {
   return std::all_of(points.begin(), points.end(),
                      [](const Point3D& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
 }
@@ -327,13 +327,13 @@ bool FiniteSample(const StratumSample& s) {
          std::isfinite(s.thickness);
 }
 
-double MeanHeight(const std::vector<Point3D>& line) {
+double MeanHeight(std::span<const Point3D> line) {
   double sum = 0.0;
   for (const Point3D& p : line) sum += p.y;
   return sum / static_cast<double>(line.size());
 }
 
-BoundBox Extent(const std::vector<Point3D>& line) {
+BoundBox Extent(std::span<const Point3D> line) {
   BoundBox box;
   PointsExtent(line.data(), static_cast<int>(line.size()), &box);
   return box;
@@ -372,9 +372,15 @@ int ProjectVertically(Point3D p, std::span<const Point3D> line, double& distance
   return VerticalProjector(line).Project(p, distance, meet);
 }
 
-int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& nodes2,
-                        std::vector<Point3D>& line1, std::vector<Point3D>& line2,
-                        std::vector<StratumSample>& result) {
+namespace {
+
+// The construction over the callers' arrays, whatever holds them: *exchange is set when the
+// upper curve came first (the caller exchanges its arrays), and `size(n)` makes the result n
+// samples long and answers where they go. Answers the construction's 0 or 1.
+template <typename Size>
+int Build(std::span<const Point3D> nodes1, std::span<const Point3D> nodes2, std::span<const Point3D> line1,
+          std::span<const Point3D> line2, bool* exchange, const Size& size) {
+  *exchange = false;
   if (line1.empty() || line2.empty()) {
     return 0;
   }
@@ -382,11 +388,12 @@ int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& node
     return 0;
   }
   if (MeanHeight(line1) > MeanHeight(line2)) {
-    nodes1.swap(nodes2);
-    line1.swap(line2);
+    std::swap(nodes1, nodes2);
+    std::swap(line1, line2);
+    *exchange = true;
   }
-  const std::vector<Point3D>& lowerNodes = nodes1;
-  const std::vector<Point3D>& upperNodes = nodes2;
+  const std::span<const Point3D> lowerNodes = nodes1;
+  const std::span<const Point3D> upperNodes = nodes2;
   const BoundBox lower = Extent(line1);
   const BoundBox upper = Extent(line2);
   if (upper.minX > lower.maxX || upper.maxX < lower.minX) {
@@ -428,50 +435,67 @@ int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& node
     }
     kept[keptCount++] = i;
   }
-  result.clear();
-  result.reserve(keptCount);
-  for (size_t k = 0; k < keptCount; ++k)
-    result.push_back(MakeSample(work[kept[k]].point, work[kept[k]].thickness));
+  StratumSample* result = size(keptCount);
+  for (size_t k = 0; k < keptCount; ++k) result[k] = MakeSample(work[kept[k]].point, work[kept[k]].thickness);
 
-  if (!FillThickness(result.begin(), result.end())) {
+  if (!FillThickness(result, result + keptCount)) {
     return 0;
   }
-  FillThickness(result.rbegin(), result.rend());
+  FillThickness(std::reverse_iterator(result + keptCount), std::reverse_iterator(result));
   // Finite input can still give a number the stratum must not carry: a thickness beyond the
   // largest double (curves near opposite ends of the range), or a lower node's z, which is
   // carried along unread.
-  return std::all_of(result.begin(), result.end(), FiniteSample) ? 1 : 0;
+  return std::all_of(result, result + keptCount, FiniteSample) ? 1 : 0;
 }
 
-namespace {
-
-std::vector<Point3D> ToVector(const CArray<Point3D, Point3D&>& points) {
-  std::vector<Point3D> out(static_cast<size_t>(points.GetSize()));
-  for (size_t i = 0; i < out.size(); ++i) out[i] = points[static_cast<INT_PTR>(i)];
-  return out;
+std::span<const Point3D> View(const CArray<Point3D, Point3D&>& points) {
+  return {points.GetData(), static_cast<size_t>(points.GetSize())};
 }
 
-void FromVector(const std::vector<Point3D>& points, CArray<Point3D, Point3D&>& out) {
-  out.SetSize(static_cast<INT_PTR>(points.size()));
-  for (size_t i = 0; i < points.size(); ++i) out[static_cast<INT_PTR>(i)] = points[i];
+// Exchanges the contents of two arrays: element by element when they are as long (no copy of
+// either), else through a copy.
+void Exchange(CArray<Point3D, Point3D&>& a, CArray<Point3D, Point3D&>& b) {
+  if (a.GetSize() == b.GetSize()) {
+    std::swap_ranges(a.GetData(), a.GetData() + a.GetSize(), b.GetData());
+    return;
+  }
+  CArray<Point3D, Point3D&> held;
+  held.Copy(a);
+  a.Copy(b);
+  b.Copy(held);
 }
 
 }  // namespace
 
+int BuildStratumSamples(std::vector<Point3D>& nodes1, std::vector<Point3D>& nodes2,
+                        std::vector<Point3D>& line1, std::vector<Point3D>& line2,
+                        std::vector<StratumSample>& result) {
+  bool exchange = false;
+  const int built = Build(nodes1, nodes2, line1, line2, &exchange, [&](size_t n) {
+    result.assign(n, StratumSample());
+    return result.data();
+  });
+  if (exchange) {
+    nodes1.swap(nodes2);
+    line1.swap(line2);
+  }
+  return built;
+}
+
+// The arrays are read where they are, and the samples made in the result's own buffer: a
+// million-node pair is not copied.
 int BuildStratumSamples(CArray<Point3D, Point3D&>& nodes1, CArray<Point3D, Point3D&>& nodes2,
                         CArray<Point3D, Point3D&>& line1, CArray<Point3D, Point3D&>& line2,
                         CArray<StratumSample, StratumSample&>& result) {
-  std::vector<Point3D> n1 = ToVector(nodes1), n2 = ToVector(nodes2), l1 = ToVector(line1),
-                       l2 = ToVector(line2);
-  std::vector<StratumSample> samples(static_cast<size_t>(result.GetSize()));
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = result[static_cast<INT_PTR>(i)];
-  const int built = BuildStratumSamples(n1, n2, l1, l2, samples);
-  FromVector(n1, nodes1);
-  FromVector(n2, nodes2);
-  FromVector(l1, line1);
-  FromVector(l2, line2);
-  result.SetSize(static_cast<INT_PTR>(samples.size()));
-  for (size_t i = 0; i < samples.size(); ++i) result[static_cast<INT_PTR>(i)] = samples[i];
+  bool exchange = false;
+  const int built = Build(View(nodes1), View(nodes2), View(line1), View(line2), &exchange, [&](size_t n) {
+    result.SetSize(static_cast<INT_PTR>(n));
+    return result.GetData();
+  });
+  if (exchange) {
+    Exchange(nodes1, nodes2);
+    Exchange(line1, line2);
+  }
   return built;
 }
 
