@@ -50,16 +50,18 @@ AdoRecordset::AdoRecordset() {
 
 AdoRecordset::~AdoRecordset() {
   Detach();
+  if (fields_) {
+    fields_->Detach();
+    fields_->Release();
+  }
   if (activeCommand_) activeCommand_->Release();
   VariantClear(&filter_);
 }
 
 void AdoRecordset::Detach() {
-  if (fields_) {
-    fields_->Detach();
-    fields_->Release();
-    fields_ = nullptr;
-  }
+  // The Fields collection stays the recordset's (closed, it holds the appended fields, if any);
+  // its Field objects were the open cursor's.
+  if (fields_) fields_->Reset();
   cursor_.reset();
   fieldMap_.clear();
   ClearEdit();

@@ -6,6 +6,7 @@
 #include "AdoError.h"
 #include "AdoText.h"
 #include "TextUtil.h"
+#include "kp/kpvariant.h"
 
 namespace kp::ado {
 namespace {
@@ -68,22 +69,6 @@ bool Holdable(LONG type) {
       return true;
     default:
       return TakesLength(type);
-  }
-}
-
-bool IsIntegerVt(VARTYPE vt) {
-  switch (vt) {
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-      return true;
-    default:
-      return false;
   }
 }
 
@@ -198,7 +183,7 @@ HRESULT FabricatedFields::CheckValue(const ColumnInfo& col, const VARIANT& value
     }
     return length > col.definedSize ? ErrorsOccurred() : S_OK;
   }
-  if (IsIntegerVt(col.vt)) {
+  if (kp::IsIntegerClass(kp::ClassOfType(col.vt))) {
     VARIANT n;
     VariantInit(&n);
     HRESULT hr = VariantChangeType(&n, v, 0, col.vt);

@@ -411,7 +411,7 @@ TEST_F(Fabricated, FilterSortFindAndClone) {
 
 // Save writes a fabricated recordset as XML and Open of the file (no connection) reads it back:
 // the same fields (name, type, size, nullability) and rows, client-side and batch-updatable.
-// Close keeps the appended fields: the recordset opens again, empty.
+// Close keeps the appended fields (and the Fields collection): the recordset opens again, empty.
 TEST_F(Fabricated, SaveReopenAndCloseAgain) {
   const std::string path = TempDir() + "/fabricated.xml";
   _RecordsetPtr rs = People({{"ann", 1.25}, {"bob", 2}});
@@ -437,11 +437,16 @@ TEST_F(Fabricated, SaveReopenAndCloseAgain) {
   EXPECT_EQ(back->GetCollect(_variant_t("name")).vt, VT_NULL);
   unlink(path.c_str());
 
+  FieldsPtr fields = rs->GetFields();
+  FieldPtr id = fields->GetItem(_variant_t("id"));
   rs->Close();
-  EXPECT_EQ(rs->GetFields()->GetCount(), 3);
+  EXPECT_EQ(Hr([&] { id->GetValue(); }), Ado(adErrObjectClosed));  // the open cursor's field
+  EXPECT_EQ(fields->GetCount(), 3);                                // one collection for the recordset's life
+  EXPECT_EQ(Utf8(fields->GetItem(_variant_t(2L))->GetName()), "n");
   rs->Open(vtMissing, vtMissing, adOpenStatic, adLockOptimistic, adCmdUnspecified);
   EXPECT_EQ(rs->GetRecordCount(), 0);
   EXPECT_EQ(rs->GetBOF(), VARIANT_TRUE);
+  EXPECT_EQ(fields.GetInterfacePtr(), rs->GetFields().GetInterfacePtr());
 }
 
 }  // namespace
