@@ -378,7 +378,7 @@ TEST_F(Fabricated, WrittenValuesAreChecked) {
 
 // Filter (criteria text, bookmarks), Sort and Find work on disconnected rows; a Filter of Empty
 // is adErrInvalidArgument and one naming no field adErrItemNotFound, both leaving the view as it
-// was. A Clone shares the rows: an edit through one shows in the other.
+// was. A Clone shares the rows: an edit or a new row through one shows in the others.
 TEST_F(Fabricated, FilterSortFindAndClone) {
   _RecordsetPtr rs = People({{"bob", 2}, {"ann", 1}, {"bea", 3}, {"cy", 4}});
   rs->PutFilter(_variant_t(_bstr_t("name LIKE 'b*'")));
@@ -404,6 +404,19 @@ TEST_F(Fabricated, FilterSortFindAndClone) {
   copy->Update();
   rs->PutSort(_bstr_t(""));
   EXPECT_EQ(Name(rs), "bo");
+  // Rows added through one clone show in the others (at their end), and in what they save.
+  rs->AddNew(_variant_t("name"), _variant_t("dot"));
+  EXPECT_EQ(copy->GetRecordCount(), 5);
+  copy->MoveLast();
+  EXPECT_EQ(Name(copy), "dot");
+  const std::string path = TempDir() + "/clone.xml";
+  _RecordsetPtr late = rs->Clone(adLockUnspecified);
+  copy->AddNew(_variant_t("name"), _variant_t("eve"));
+  late->Save(_variant_t(_bstr_t(path.c_str())), adPersistXML);
+  _RecordsetPtr saved = New();
+  saved->Open(_variant_t(_bstr_t(path.c_str())));
+  EXPECT_EQ(saved->GetRecordCount(), 6);
+  unlink(path.c_str());
   _RecordsetPtr readOnly = rs->Clone(adLockReadOnly);
   EXPECT_EQ(Hr([&] { readOnly->PutCollect(_variant_t("name"), _variant_t("x")); }),
             Ado(adErrFeatureNotAvailable));
