@@ -75,7 +75,7 @@ HRESULT AdoCommand::put_ActiveConnection(VARIANT v) {
 
 HRESULT AdoCommand::get_CommandText(BSTR* p) {
   if (!p) return E_POINTER;
-  *p = AllocBstr(text_);
+  *p = text_.empty() ? nullptr : AllocBstr(text_);  // none given: a null BSTR, ADO's default
   return S_OK;
 }
 HRESULT AdoCommand::put_CommandText(BSTR v) {
@@ -253,6 +253,38 @@ HRESULT AdoCommand::get_State(LONG* p) {
   *p = adStateClosed;  // commands run synchronously
   return S_OK;
 }
+HRESULT AdoCommand::putref_CommandStream(IUnknown* p) {
+  return KP_NOT_IMPLEMENTED("Command::CommandStream", "putref %p; the command text is the command", (void*)p);
+}
+HRESULT AdoCommand::get_CommandStream(VARIANT* pv) {
+  if (!pv) return E_POINTER;
+  VariantInit(pv);  // no stream was given: Empty
+  return S_OK;
+}
+HRESULT AdoCommand::put_Dialect(BSTR v) {
+  GUID g;
+  std::u16string text(BstrView(v));
+  if (text.empty() || FAILED(IIDFromString(reinterpret_cast<LPCOLESTR>(text.c_str()), &g)))
+    return AdoFail(AdoErr(adErrInvalidArgument), kSrcCommand);
+  dialect_ = text;
+  return S_OK;
+}
+HRESULT AdoCommand::get_Dialect(BSTR* p) {
+  if (!p) return E_POINTER;
+  *p =
+      AllocBstr(dialect_.empty() ? std::u16string_view(u"{C8B521FB-5CF3-11CE-ADE5-00AA0044773D}") : dialect_);
+  return S_OK;
+}
+HRESULT AdoCommand::put_NamedParameters(VARIANT_BOOL v) {
+  namedParameters_ = v ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+HRESULT AdoCommand::get_NamedParameters(VARIANT_BOOL* p) {
+  if (!p) return E_POINTER;
+  *p = namedParameters_;
+  return S_OK;
+}
+
 HRESULT AdoCommand::raw_Cancel() {
   if (conn_ && conn_->IsOpen()) conn_->Session()->Interrupt();
   return S_OK;

@@ -2,7 +2,10 @@
 // the text's '?' placeholders in order, and Execute. CommandType governs what the text is; the
 // Options of Execute contribute only their ExecuteOptionEnum bits (a command type in Options is
 // used only while CommandType is adCmdUnknown). adCmdStoredProc fails with
-// adErrFeatureNotAvailable on providers without stored procedures (SQLite).
+// adErrFeatureNotAvailable on providers without stored procedures (SQLite). It answers _Command,
+// Command25 and Command15 (one vtable) and ADOCommandConstruction (CommandConstruction.h).
+// Dialect is kept (a GUID in braces; DBGUID_DEFAULT by default) and NamedParameters too: '?'
+// placeholders bind in order either way. CommandStream (a Stream as the command) is a gap.
 #pragma once
 #include <msado15.tlh>
 
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "AdoObject.h"
+#include "CommandConstruction.h"
 #include "RowSet.h"
 
 namespace kp::ado {
@@ -47,9 +51,21 @@ class AdoCommand final : public AdoObject<_Command> {
   HRESULT __stdcall put_Name(BSTR v) override;
   HRESULT __stdcall get_State(LONG* p) override;
   HRESULT __stdcall raw_Cancel() override;
+  HRESULT __stdcall putref_CommandStream(IUnknown* p) override;
+  HRESULT __stdcall get_CommandStream(VARIANT* pv) override;
+  HRESULT __stdcall put_Dialect(BSTR v) override;
+  HRESULT __stdcall get_Dialect(BSTR* p) override;
+  HRESULT __stdcall put_NamedParameters(VARIANT_BOOL v) override;
+  HRESULT __stdcall get_NamedParameters(VARIANT_BOOL* p) override;
 
  protected:
-  bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO); }
+  bool IsBase(REFIID riid) override {
+    return riid == __uuidof(_ADO) || riid == __uuidof(Command15) || riid == __uuidof(Command25);
+  }
+  void* Part(REFIID riid) override {
+    return riid == __uuidof(ADOCommandConstruction) ? static_cast<ADOCommandConstruction*>(&construction_)
+                                                    : nullptr;
+  }
 
  private:
   HRESULT Bind(VARIANT* parameters, Arena& arena, std::vector<Cell>& cells);
@@ -61,7 +77,10 @@ class AdoCommand final : public AdoObject<_Command> {
   CommandTypeEnum type_ = adCmdUnknown;
   LONG timeout_ = 30;
   VARIANT_BOOL prepared_ = VARIANT_FALSE;
+  VARIANT_BOOL namedParameters_ = VARIANT_FALSE;
+  std::u16string dialect_;
   AdoParameters* params_;
+  CommandConstruction construction_{this};
 };
 
 }  // namespace kp::ado

@@ -49,12 +49,19 @@ HRESULT AdoConnection::get_Properties(Properties** pp) {
 }
 
 HRESULT AdoConnection::get_ConnectionString(BSTR* p) {
-  return PutBstr(p, connectionString_);
+  if (!p) return E_POINTER;
+  // None given reads back as a null BSTR, as ADO's default is.
+  *p = connectionString_.empty() ? nullptr : AllocBstr(connectionString_);
+  return S_OK;
 }
 
 HRESULT AdoConnection::put_ConnectionString(BSTR v) {
   if (IsOpen()) return AdoFail(AdoErr(adErrObjectOpen), kSrcConnection);
   connectionString_ = std::u16string(BstrView(v));
+  // A string that names its provider sets Provider at once (Open reads it again).
+  ConnectionString cs;
+  if (SUCCEEDED(ConnectionString::Parse(connectionString_, cs)) && !cs.Get(u"Provider").empty())
+    provider_ = cs.Get(u"Provider");
   return S_OK;
 }
 
@@ -285,6 +292,7 @@ HRESULT AdoConnection::get_Provider(BSTR* p) {
 }
 HRESULT AdoConnection::put_Provider(BSTR v) {
   if (IsOpen()) return AdoFail(AdoErr(adErrObjectOpen), kSrcConnection);
+  if (BstrView(v).empty()) return AdoFail(AdoErr(adErrInvalidArgument), kSrcConnection);
   provider_ = std::u16string(BstrView(v));
   return S_OK;
 }
@@ -349,8 +357,8 @@ HRESULT AdoConnection::Run(std::u16string_view sql, const std::vector<Cell>& par
   return S_OK;
 }
 
-HRESULT AdoConnection::RunWrite(std::u16string_view sql, const std::vector<Cell>& params, LONG timeout, bool exact,
-                                LONG& affected) {
+HRESULT AdoConnection::RunWrite(std::u16string_view sql, const std::vector<Cell>& params, LONG timeout,
+                                bool exact, LONG& affected) {
   if (!IsOpen()) return AdoFail(AdoErr(adErrInvalidConnection), kSrcConnection);
   if (linkDown_) return FaultTick();
   const int level = transLevel_ + 1;

@@ -2,6 +2,8 @@
 // or a .udl file, runs commands, nests transactions, answers schema queries and keeps the
 // Errors collection. Recordsets and commands reach the provider through it, so the fault switch
 // (docs/ado.md, "Fault switch") and the mapping of provider errors to Error objects live here.
+// It answers _Connection, Connection15 (the same vtable) and ADOConnectionConstruction15
+// (ConnectionConstruction.h).
 #pragma once
 #include <msado15.tlh>
 
@@ -11,6 +13,7 @@
 
 #include "AdoErrors.h"
 #include "AdoObject.h"
+#include "ConnectionConstruction.h"
 #include "Provider.h"
 
 namespace kp::ado {
@@ -80,6 +83,14 @@ class AdoConnection final : public AdoObject<_Connection> {
   static HRESULT HandOut(AdoRecordset* rs, LONG affected, LONG options, VARIANT* recordsAffected,
                          _Recordset** pp);
 
+ protected:
+  bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO) || riid == __uuidof(Connection15); }
+  void* Part(REFIID riid) override {
+    if (riid == __uuidof(ADOConnectionConstruction15) || riid == __uuidof(ADOConnectionConstruction))
+      return static_cast<ADOConnectionConstruction*>(&construction_);
+    return nullptr;
+  }
+
  private:
   // CommitTrans or RollbackTrans: ends the innermost transaction; a retaining attribute starts a
   // new one when the outermost ends.
@@ -101,6 +112,7 @@ class AdoConnection final : public AdoObject<_Connection> {
   long faultCount_ = 0;
   unsigned faultGeneration_ = 0;
   bool linkDown_ = false;
+  ConnectionConstruction construction_{this};
 };
 
 }  // namespace kp::ado

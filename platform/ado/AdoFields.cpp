@@ -6,6 +6,7 @@
 #include "AdoError.h"
 #include "kp/kpnotimpl.h"
 #include "AdoRecordset.h"
+#include "FabricatedFields.h"
 
 namespace kp::ado {
 
@@ -14,9 +15,17 @@ HRESULT AdoField::Check() const {
   return S_OK;
 }
 
-HRESULT AdoField::ReadOnlyWhileOpen() const {
-  HRESULT hr = Check();
-  return FAILED(hr) ? hr : AdoFail(AdoErr(adErrObjectOpen), kSrcField);
+HRESULT AdoField::CheckDefined() const {
+  if (!rs_ || index_ >= rs_->FieldCount()) return AdoFail(AdoErr(adErrObjectClosed), kSrcField);
+  return S_OK;
+}
+
+HRESULT AdoField::Definitions(FabricatedFields*& out) const {
+  out = nullptr;
+  HRESULT hr = CheckDefined();
+  if (FAILED(hr)) return hr;
+  out = rs_->ClosedFields();
+  return out ? S_OK : AdoFail(AdoErr(adErrObjectOpen), kSrcField);
 }
 
 HRESULT AdoField::get_Properties(Properties** pp) {
@@ -32,7 +41,7 @@ HRESULT AdoField::get_ActualSize(LONG* pl) {
 #define KPADO_FIELD_META(method, T, expr)           \
   HRESULT AdoField::method(T* p) {                  \
     if (!p) return E_POINTER;                       \
-    HRESULT hr = Check();                           \
+    HRESULT hr = CheckDefined();                    \
     if (FAILED(hr)) return hr;                      \
     const ColumnInfo& c = rs_->FieldColumn(index_); \
     *p = (T)(expr);                                 \
@@ -48,7 +57,7 @@ KPADO_FIELD_META(get_NumericScale, unsigned char, c.scale)
 HRESULT AdoField::get_Name(BSTR* p) {
   if (!p) return E_POINTER;
   *p = nullptr;
-  HRESULT hr = Check();
+  HRESULT hr = CheckDefined();
   if (FAILED(hr)) return hr;
   *p = AllocBstr(rs_->FieldColumn(index_).name);
   return S_OK;
@@ -102,23 +111,19 @@ HRESULT AdoField::get_DataFormat(IUnknown** pp) {
 HRESULT AdoField::putref_DataFormat(IUnknown*) {
   return KP_NOT_IMPLEMENTED("Field::DataFormat");
 }
-// Metadata is fixed once the recordset is open (fields appended to a closed recordset are not
-// supported here, see Fields::Append).
-HRESULT AdoField::put_Precision(unsigned char) {
-  return ReadOnlyWhileOpen();
-}
-HRESULT AdoField::put_NumericScale(unsigned char) {
-  return ReadOnlyWhileOpen();
-}
-HRESULT AdoField::put_Type(DataTypeEnum) {
-  return ReadOnlyWhileOpen();
-}
-HRESULT AdoField::put_DefinedSize(LONG) {
-  return ReadOnlyWhileOpen();
-}
-HRESULT AdoField::put_Attributes(LONG) {
-  return ReadOnlyWhileOpen();
-}
+// Metadata is fixed once the recordset is open; before, appended fields take it.
+#define KPADO_FIELD_DEFINE(method, T, setter)     \
+  HRESULT AdoField::method(T v) {                 \
+    FabricatedFields* d = nullptr;                \
+    HRESULT hr = Definitions(d);                  \
+    return FAILED(hr) ? hr : d->setter(index_, v); \
+  }
+KPADO_FIELD_DEFINE(put_Precision, unsigned char, SetPrecision)
+KPADO_FIELD_DEFINE(put_NumericScale, unsigned char, SetNumericScale)
+KPADO_FIELD_DEFINE(put_Type, DataTypeEnum, SetType)
+KPADO_FIELD_DEFINE(put_DefinedSize, LONG, SetDefinedSize)
+KPADO_FIELD_DEFINE(put_Attributes, LONG, SetAttributes)
+#undef KPADO_FIELD_DEFINE
 HRESULT AdoField::get_Status(LONG* p) {
   HRESULT hr = Check();
   return FAILED(hr) ? hr : rs_->FieldStatus(index_, p);
@@ -129,30 +134,26 @@ AdoFields::~AdoFields() {
 }
 
 void AdoFields::Detach() {
+  Reset();
+  rs_ = nullptr;
+}
+
+void AdoFields::Reset() {
   for (auto* f : items_) {
     if (!f) continue;
     f->Detach();
     f->Release();
   }
   items_.clear();
-  rs_ = nullptr;
 }
 
 HRESULT AdoFields::get_Count(LONG* c) {
   if (!c) return E_POINTER;
-  *c = rs_ && rs_->IsOpen() ? rs_->FieldCount() : 0;
+  *c = rs_ ? rs_->FieldCount() : 0;
   return S_OK;
 }
 
-HRESULT AdoFields::raw__NewEnum(IUnknown** pp) {
-  if (pp) *pp = nullptr;
-  return KP_NOT_IMPLEMENTED("Fields::_NewEnum");
-}
-
-HRESULT AdoFields::get_Item(VARIANT index, Field** pp) {
-  if (!pp) return E_POINTER;
-  *pp = nullptr;
-  if (!rs_ || !rs_->IsOpen()) return AdoFail(AdoErr(adErrItemNotFound), kSrcFields);
+int AdoFields::Resolve(const VARIANT& index) const {
   const VARIANT* v = &index;
   if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
   int f = -1;
@@ -165,7 +166,19 @@ HRESULT AdoFields::get_Item(VARIANT index, Field** pp) {
     VariantInit(&n);
     if (SUCCEEDED(VariantChangeType(&n, v, 0, VT_I4))) f = n.lVal;
   }
-  if (f < 0 || f >= rs_->FieldCount()) return AdoFail(AdoErr(adErrItemNotFound), kSrcFields);
+  return f >= 0 && f < rs_->FieldCount() ? f : -1;
+}
+
+HRESULT AdoFields::raw__NewEnum(IUnknown** pp) {
+  if (pp) *pp = nullptr;
+  return KP_NOT_IMPLEMENTED("Fields::_NewEnum");
+}
+
+HRESULT AdoFields::get_Item(VARIANT index, Field** pp) {
+  if (!pp) return E_POINTER;
+  *pp = nullptr;
+  int f = rs_ ? Resolve(index) : -1;
+  if (f < 0) return AdoFail(AdoErr(adErrItemNotFound), kSrcFields);
   if (items_.empty()) items_.assign(rs_->FieldCount(), nullptr);
   if (!items_[f]) items_[f] = new AdoField(rs_, f);
   items_[f]->AddRef();
@@ -174,15 +187,35 @@ HRESULT AdoFields::get_Item(VARIANT index, Field** pp) {
 }
 
 HRESULT AdoFields::raw__Append(BSTR name, DataTypeEnum type, LONG size, FieldAttributeEnum attrib) {
-  return KP_NOT_IMPLEMENTED("Fields::_Append", "%s, %d, %d, %d", ToUtf8(BstrView(name)).c_str(), (int)type,
-                            (int)size, (int)attrib);
+  VARIANT missing;
+  missing.vt = VT_ERROR;
+  missing.scode = DISP_E_PARAMNOTFOUND;
+  return raw_Append(name, type, size, attrib, missing);
 }
-HRESULT AdoFields::raw_Append(BSTR name, DataTypeEnum type, LONG size, FieldAttributeEnum attrib, VARIANT) {
-  return KP_NOT_IMPLEMENTED("Fields::Append", "%s, %d, %d, %d; fabricated recordsets", ToUtf8(BstrView(name)).c_str(),
-                            (int)type, (int)size, (int)attrib);
+
+HRESULT AdoFields::raw_Append(BSTR name, DataTypeEnum type, LONG size, FieldAttributeEnum attrib, VARIANT value) {
+  if (!rs_) return AdoFail(AdoErr(adErrObjectClosed), kSrcFields);
+  FabricatedFields* d = rs_->DefinableFields();
+  if (!d) return AdoFail(AdoErr(adErrIllegalOperation), kSrcFields);
+  // A value comes with a field of a Record only; a recordset's fields get theirs once open.
+  const VARIANT* v = &value;
+  if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
+  if (!(v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND) && v->vt != VT_EMPTY && v->vt != VT_NULL)
+    return AdoFail(AdoErr(adErrInvalidArgument), kSrcFields);
+  HRESULT hr = d->Append(BstrView(name), type, size, attrib);
+  if (SUCCEEDED(hr)) Reset();
+  return hr;
 }
-HRESULT AdoFields::raw_Delete(VARIANT) {
-  return KP_NOT_IMPLEMENTED("Fields::Delete");
+
+HRESULT AdoFields::raw_Delete(VARIANT index) {
+  if (!rs_) return AdoFail(AdoErr(adErrObjectClosed), kSrcFields);
+  FabricatedFields* d = rs_->DefinableFields();
+  if (!d) return AdoFail(AdoErr(adErrIllegalOperation), kSrcFields);
+  int f = Resolve(index);
+  if (f < 0) return AdoFail(AdoErr(adErrItemNotFound), kSrcFields);
+  d->Delete(f);
+  Reset();
+  return S_OK;
 }
 HRESULT AdoFields::raw_Update() {
   return KP_NOT_IMPLEMENTED("Fields::Update", "Record objects");

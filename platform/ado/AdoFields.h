@@ -2,6 +2,13 @@
 // current row: Value reads and writes go to the recordset (field writes start an edit there).
 // Fields and Field keep a plain pointer to the recordset, which detaches them when it closes;
 // a Field used after that answers adErrObjectClosed.
+//
+// Before a recordset without source or connection is opened, Fields.Append/_Append and Delete
+// define its fields (FabricatedFields.h); their Field objects then answer their metadata, which
+// may be written (Type, DefinedSize, Precision, NumericScale, Attributes), while Value waits for
+// Open (adErrObjectClosed). Fields answers Fields, Fields20 and Fields15 (one vtable), Field
+// answers Field and Field20; Fields refuses _Collection, the type library's base interface, which
+// ADO's collection of fields does not answer.
 #pragma once
 #include <msado15.tlh>
 
@@ -12,6 +19,7 @@
 namespace kp::ado {
 
 class AdoRecordset;
+class FabricatedFields;
 
 class AdoField final : public AdoObject<Field> {
  public:
@@ -42,11 +50,14 @@ class AdoField final : public AdoObject<Field> {
   HRESULT __stdcall get_Status(LONG* p) override;
 
  protected:
-  bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO); }
+  bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO) || riid == __uuidof(Field20); }
 
  private:
   HRESULT Check() const;
-  HRESULT ReadOnlyWhileOpen() const;
+  // Metadata is there while the recordset is open, or closed with this field appended.
+  HRESULT CheckDefined() const;
+  // The appended fields this field's metadata may be written to; adErrObjectOpen while open.
+  HRESULT Definitions(FabricatedFields*& out) const;
   AdoRecordset* rs_;
   int index_;
 };
@@ -56,6 +67,8 @@ class AdoFields final : public AdoObject<Fields> {
   explicit AdoFields(AdoRecordset* rs) : rs_(rs) {}
   ~AdoFields() override;
   void Detach();
+  // Drops the Field objects (the fields changed: appended, deleted, or the recordset opened).
+  void Reset();
 
   HRESULT __stdcall get_Count(LONG* c) override;
   HRESULT __stdcall raw__NewEnum(IUnknown** pp) override;
@@ -70,9 +83,10 @@ class AdoFields final : public AdoObject<Fields> {
   HRESULT __stdcall raw_CancelUpdate() override;
 
  protected:
-  bool IsBase(REFIID riid) override { return riid == __uuidof(_Collection); }
+  bool IsBase(REFIID riid) override { return riid == __uuidof(Fields20) || riid == __uuidof(Fields15); }
 
  private:
+  int Resolve(const VARIANT& index) const;  // the field ordinal, -1 when there is none
   AdoRecordset* rs_;
   std::vector<AdoField*> items_;  // created on first use, one per field
 };

@@ -4,7 +4,9 @@
 // Invoke E_NOTIMPL, each with a trace naming the call. Early-bound calls through the vtable
 // (what #import wrappers use) are the supported path.
 //
-// Objects start with one reference (the creator's) and delete themselves at zero.
+// Objects start with one reference (the creator's) and delete themselves at zero. An interface
+// that is not the object's dual interface (a construction interface) is implemented by a member
+// (AdoPart below), whose IUnknown is the object's: QueryInterface reaches it through Part.
 #pragma once
 #include <atomic>
 
@@ -24,6 +26,8 @@ class AdoObject : public I, public ISupportErrorInfo {
       *ppv = static_cast<I*>(this);
     } else if (riid == IID_ISupportErrorInfo) {
       *ppv = static_cast<ISupportErrorInfo*>(this);
+    } else if (void* part = Part(riid)) {
+      *ppv = part;
     } else {
       return E_NOINTERFACE;
     }
@@ -62,9 +66,48 @@ class AdoObject : public I, public ISupportErrorInfo {
   virtual ~AdoObject() = default;
   // Extra interface ids (base interfaces such as _ADO or _Collection) the object answers.
   virtual bool IsBase(REFIID) { return false; }
+  // The interface riid as implemented by a member of the object; null when it has none.
+  virtual void* Part(REFIID) { return nullptr; }
 
  private:
   std::atomic<ULONG> refs_{1};
+};
+
+// An interface of an ADO object implemented by a member of it: reference counting and
+// QueryInterface are the object's, so the member is never deleted on its own and interfaces read
+// through it lead back to the object.
+template <class I, class Outer>
+class AdoPart : public I {
+ public:
+  explicit AdoPart(Outer* outer) : outer_(outer) {}
+  AdoPart(const AdoPart&) = delete;
+  AdoPart& operator=(const AdoPart&) = delete;
+  HRESULT __stdcall QueryInterface(REFIID riid, void** ppv) override {
+    return outer_->QueryInterface(riid, ppv);
+  }
+  ULONG __stdcall AddRef() override { return outer_->AddRef(); }
+  ULONG __stdcall Release() override { return outer_->Release(); }
+
+ protected:
+  Outer* outer_;
+};
+
+// The same for a dual interface: IDispatch is the object's (its late binding is not written).
+template <class I, class Outer>
+class AdoDispatchPart : public AdoPart<I, Outer> {
+ public:
+  using AdoPart<I, Outer>::AdoPart;
+  HRESULT __stdcall GetTypeInfoCount(UINT* p) override { return this->outer_->GetTypeInfoCount(p); }
+  HRESULT __stdcall GetTypeInfo(UINT i, LCID l, ITypeInfo** pp) override {
+    return this->outer_->GetTypeInfo(i, l, pp);
+  }
+  HRESULT __stdcall GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID l, DISPID* ids) override {
+    return this->outer_->GetIDsOfNames(riid, names, count, l, ids);
+  }
+  HRESULT __stdcall Invoke(DISPID id, REFIID riid, LCID l, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* info, UINT* arg) override {
+    return this->outer_->Invoke(id, riid, l, flags, params, result, info, arg);
+  }
 };
 
 }  // namespace kp::ado

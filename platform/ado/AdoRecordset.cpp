@@ -50,16 +50,18 @@ AdoRecordset::AdoRecordset() {
 
 AdoRecordset::~AdoRecordset() {
   Detach();
+  if (fields_) {
+    fields_->Detach();
+    fields_->Release();
+  }
   if (activeCommand_) activeCommand_->Release();
   VariantClear(&filter_);
 }
 
 void AdoRecordset::Detach() {
-  if (fields_) {
-    fields_->Detach();
-    fields_->Release();
-    fields_ = nullptr;
-  }
+  // The Fields collection stays the recordset's (closed, it holds the appended fields, if any);
+  // its Field objects were the open cursor's.
+  if (fields_) fields_->Reset();
   cursor_.reset();
   fieldMap_.clear();
   ClearEdit();
@@ -106,7 +108,7 @@ HRESULT AdoRecordset::CheckCurrent() const {
 }
 
 int AdoRecordset::FieldIndex(std::u16string_view name) const {
-  return cursor_ ? cursor_->FieldIndex(name) : -1;
+  return cursor_ ? cursor_->FieldIndex(name) : fabricated_.Find(name);
 }
 
 int AdoRecordset::ResolveField(const VARIANT& index) const {
@@ -293,14 +295,15 @@ void AdoRecordset::MapFields() {
     if (!cols[i].hidden) fieldMap_.push_back((int)i);
 }
 
-void AdoRecordset::FinishOpen() {
+void AdoRecordset::FinishOpen(bool sameFields) {
   open_ = true;
   if (conn_) conn_->Attach(this);
-  if (fields_) {
-    fields_->Detach();
-    fields_->Release();
-  }
-  fields_ = new AdoFields(this);
+  // One Fields collection for the recordset's life (fields may be appended to it before Open);
+  // its Field objects are those of the closed recordset, kept when the fields are the same.
+  if (!fields_)
+    fields_ = new AdoFields(this);
+  else if (!sameFields)
+    fields_->Reset();
   VariantClear(&filter_);
   sort_.clear();
   chunks_.End();  // a new cursor: it stands on its first row
@@ -310,15 +313,24 @@ HRESULT AdoRecordset::LoadFile(const std::u16string& path) {
   std::shared_ptr<RowSet> rows;
   HRESULT hr = RecordsetFile::Load(path, rows);
   if (FAILED(hr)) return hr;
+  lockType_ = adLockBatchOptimistic;
+  source_ = path;
+  OpenRows(std::move(rows), false);
+  return S_OK;
+}
+
+void AdoRecordset::OpenRows(std::shared_ptr<RowSet> rows, bool sameFields) {
   location_ = adUseClient;
   cursorType_ = adOpenStatic;
-  lockType_ = adLockBatchOptimistic;
   cursor_ = std::make_unique<ClientView>(std::move(rows), fieldMap_);
   MapFields();
-  source_ = path;
   writeBack_.Analyse(conn_, cursor_->Columns(), true, lockType_);
-  FinishOpen();
-  return S_OK;
+  FinishOpen(sameFields);
+}
+
+FabricatedFields* AdoRecordset::DefinableFields() {
+  // Fields can be appended only to a recordset that is neither open nor connected.
+  return open_ || conn_ ? nullptr : &fabricated_;
 }
 
 HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnum cursorType,
@@ -340,6 +352,16 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
     return hr;
   }
   std::u16string text = src.vt == VT_BSTR ? std::u16string(BstrView(src.bstrVal)) : source_;
+  const bool connectionGiven =
+      cn.vt == VT_BSTR || ((cn.vt == VT_DISPATCH || cn.vt == VT_UNKNOWN) && cn.punkVal);
+  const bool nothingToOpen = Trim(text).empty() && !connectionGiven;
+  if (!fabricated_.Empty()) {
+    // Appended fields make the recordset: a source or a connection has no place beside them.
+    if (!nothingToOpen || conn_) return Fail(adErrIllegalOperation);
+    OpenRows(fabricated_.NewRows(), true);
+    return S_OK;
+  }
+  if (nothingToOpen && !conn_) return Fail(adErrInvalidConnection);
   // The connection: a Connection object, a connection string, or the one already set.
   bool persist = false;
   if (cn.vt == VT_BSTR) {
@@ -594,6 +616,10 @@ void AdoRecordset::ClearEdit() {
 HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   HRESULT hr = CheckWritable(f);
   if (FAILED(hr)) return hr;
+  if (FieldColumn(f).fabricated) {
+    hr = FabricatedFields::CheckValue(FieldColumn(f), value);
+    if (FAILED(hr)) return hr;
+  }
   if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
   hr = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
   if (FAILED(hr)) return hr;
@@ -748,6 +774,8 @@ HRESULT AdoRecordset::get_EditMode(EditModeEnum* p) {
   if (FAILED(hr)) return hr;
   if (writeBack_.Mode() == adEditNone && cursor_->CurrentDeleted())
     *p = adEditDelete;
+  else if (writeBack_.Mode() == adEditNone && !cursor_->Current())
+    return Fail(adErrNoCurrentRecord);  // at BOF or EOF there is no record to be editing
   else
     *p = writeBack_.Mode();
   return S_OK;
@@ -799,7 +827,9 @@ HRESULT AdoRecordset::get_Filter(VARIANT* pv) {
 
 HRESULT AdoRecordset::put_Filter(VARIANT v) {
   const VARIANT& d = RecordsetArgs::Deref(v);
-  bool none = (d.vt == VT_BSTR && Trim(BstrView(d.bstrVal)).empty()) || d.vt == VT_EMPTY || d.vt == VT_NULL ||
+  // A filter is a criteria text, a FilterGroupEnum or an array of bookmarks; Empty is none of them.
+  if (d.vt == VT_EMPTY) return Fail(adErrInvalidArgument);
+  bool none = (d.vt == VT_BSTR && Trim(BstrView(d.bstrVal)).empty()) || d.vt == VT_NULL ||
               ((d.vt == VT_I4 || d.vt == VT_I2) && (d.vt == VT_I4 ? d.lVal : d.iVal) == adFilterNone);
   if (!open_) {
     VariantClear(&filter_);
@@ -897,14 +927,23 @@ HRESULT AdoRecordset::raw_Clone(LockTypeEnum lockType, _Recordset** pp) {
   if (!view) return Fail(adErrFeatureNotAvailable);
   if (lockType != adLockUnspecified && lockType != adLockReadOnly) return Fail(adErrInvalidArgument);
   auto* c = new AdoRecordset();
-  c->conn_ = conn_;
+  CloneInto(c, lockType);
+  *pp = c;
+  return S_OK;
+}
+
+void AdoRecordset::CloneInto(AdoRecordset* c, LockTypeEnum lockType) {
+  ClientView* view = cursor_->View();
   if (conn_) conn_->AddRef();
+  if (c->conn_) c->conn_->Release();
+  c->conn_ = conn_;
   c->location_ = location_;
   c->cursorType_ = cursorType_;
   c->lockType_ = lockType == adLockReadOnly ? adLockReadOnly : lockType_;
   c->source_ = source_;
   c->sql_ = sql_;
   c->paramArena_ = std::make_unique<Arena>(4096);
+  c->params_.clear();
   for (const Cell& p : params_) c->params_.push_back(c->paramArena_->Copy(p));
   c->cmdType_ = cmdType_;
   c->timeout_ = timeout_;
@@ -913,8 +952,29 @@ HRESULT AdoRecordset::raw_Clone(LockTypeEnum lockType, _Recordset** pp) {
   c->cursor_ = view->Clone(c->fieldMap_);  // the same rows, a view of its own
   c->writeBack_.CopyAnalysis(writeBack_, c->lockType_ != adLockReadOnly);
   c->FinishOpen();
-  *pp = c;
+}
+
+HRESULT AdoRecordset::SharedRowset(IUnknown** out) {
+  if (!open_) return S_OK;  // no rowset yet
+  *out = static_cast<_Recordset*>(this);
+  AddRef();
   return S_OK;
+}
+
+HRESULT AdoRecordset::AdoptRowset(IUnknown* rowset) {
+  if (open_) return Fail(adErrObjectOpen);
+  if (!rowset) return Fail(adErrInvalidArgument);
+  _Recordset* r = nullptr;
+  if (FAILED(rowset->QueryInterface(__uuidof(_Recordset), reinterpret_cast<void**>(&r))) || !r)
+    return E_NOINTERFACE;
+  auto* source = dynamic_cast<AdoRecordset*>(r);
+  HRESULT hr = !source                    ? E_NOINTERFACE
+               : !source->open_           ? Fail(adErrObjectClosed)
+               : !source->cursor_->View() ? Fail(adErrFeatureNotAvailable)
+                                          : S_OK;
+  if (SUCCEEDED(hr)) source->CloneInto(this, adLockUnspecified);
+  r->Release();
+  return hr;
 }
 
 HRESULT AdoRecordset::raw__xClone(_Recordset** pp) {

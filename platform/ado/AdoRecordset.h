@@ -14,7 +14,9 @@
 //   (fetched as a hidden column), else by all original values; they run on the connection,
 //   inside its transaction when one is open. A failed write leaves the database, the row set and
 //   the pending edit as they were.
-// Recordsets reopened from a persisted XML file have no connection: their edits stay local.
+// Recordsets reopened from a persisted XML file have no connection: their edits stay local, as
+// do those of a fabricated recordset (fields appended before an Open without source or
+// connection, FabricatedFields.h).
 // This class keeps the COM surface: the properties, opening and closing, the checks every
 // method makes, the pending edit's life and the chunk sequences of Field.GetChunk/AppendChunk.
 #pragma once
@@ -26,8 +28,10 @@
 
 #include "AdoObject.h"
 #include "ChunkSequence.h"
+#include "FabricatedFields.h"
 #include "Provider.h"
 #include "RecordCursor.h"
+#include "RecordsetConstruction.h"
 #include "RowSet.h"
 #include "WriteBack.h"
 
@@ -57,11 +61,23 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   void CloseForConnection();
   void SetActiveCommand(IDispatch* command);
 
-  // Field access for Fields and Field. f is the field ordinal (hidden columns excluded).
+  // Field access for Fields and Field. f is the field ordinal (hidden columns excluded); while
+  // the recordset is closed the fields are those appended to it (FabricatedFields).
   bool IsOpen() const { return open_; }
-  int FieldCount() const { return (int)fieldMap_.size(); }
+  int FieldCount() const { return cursor_ ? (int)fieldMap_.size() : fabricated_.Count(); }
   int FieldIndex(std::u16string_view name) const;
-  const ColumnInfo& FieldColumn(int f) const { return cursor_->FieldColumn(f); }
+  const ColumnInfo& FieldColumn(int f) const {
+    return cursor_ ? cursor_->FieldColumn(f) : fabricated_.Column(f);
+  }
+  // The appended fields, for Fields.Append and Delete: null once the recordset is open or has an
+  // ActiveConnection (Fields answers adErrIllegalOperation).
+  FabricatedFields* DefinableFields();
+  // The appended fields while the recordset is closed (Field.Type ... may be written), else null.
+  FabricatedFields* ClosedFields() { return cursor_ ? nullptr : &fabricated_; }
+  // ADORecordsetConstruction (RecordsetConstruction.h): this recordset as its own rowset, and
+  // opening this one as a clone of the recordset another one's Rowset gave.
+  HRESULT SharedRowset(IUnknown** out);
+  HRESULT AdoptRowset(IUnknown* rowset);
   HRESULT GetFieldValue(int f, VARIANT* out);
   HRESULT PutFieldValue(int f, const VARIANT& value);
   HRESULT FieldActualSize(int f, LONG* out);
@@ -159,7 +175,14 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   HRESULT __stdcall raw_Save(VARIANT destination, PersistFormatEnum format) override;
 
  protected:
-  bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO); }
+  bool IsBase(REFIID riid) override {
+    return riid == __uuidof(_ADO) || riid == __uuidof(Recordset15) || riid == __uuidof(Recordset20) ||
+           riid == __uuidof(Recordset21);
+  }
+  void* Part(REFIID riid) override {
+    return riid == __uuidof(ADORecordsetConstruction) ? static_cast<ADORecordsetConstruction*>(&construction_)
+                                                      : nullptr;
+  }
 
  private:
   bool client() const { return location_ == adUseClient; }
@@ -174,8 +197,14 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   HRESULT Execute(LONG* affected);  // runs sql_/params_ and opens the result
   // The field map of the new cursor_: its columns that are not hidden.
   void MapFields();
-  void FinishOpen();
+  // sameFields: the fields are those the closed recordset had (appended ones), so its Field
+  // objects stay valid.
+  void FinishOpen(bool sameFields = false);
   HRESULT LoadFile(const std::u16string& path);
+  // Opens a client view over rows that no statement produced (a file's, the appended fields').
+  void OpenRows(std::shared_ptr<RowSet> rows, bool sameFields);
+  // Sets the closed recordset c up as a clone of this open client-cursor one.
+  void CloneInto(AdoRecordset* c, LockTypeEnum lockType);
   // Rebuilds the client view from filter_ and sort_.
   HRESULT ApplyView();
   HRESULT BeforeMove();
@@ -217,6 +246,8 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   ChunkSequence chunks_;
 
   AdoFields* fields_ = nullptr;
+  FabricatedFields fabricated_;
+  RecordsetConstruction construction_{this};
 };
 
 }  // namespace kp::ado

@@ -81,6 +81,7 @@ void ClientView::Reset() {
   for (size_t r = 0; r < rows_->RowCount(); ++r)
     if (!rows_->Deleted(r)) view_.push_back((uint32_t)r);
   purgedAt_ = rows_->Deletions();
+  adopted_ = rows_->RowCount();
   pos_ = 0;
 }
 
@@ -157,6 +158,8 @@ HRESULT ClientView::Sort(const std::u16string& sort) {
 
 void ClientView::Purge(bool& currentWasDeleted) {
   currentWasDeleted = false;
+  for (; adopted_ < rows_->RowCount(); ++adopted_)
+    if (!rows_->Deleted(adopted_)) view_.push_back((uint32_t)adopted_);
   if (rows_->Deletions() == purgedAt_) return;  // nothing deleted since
   std::vector<uint32_t> kept;
   long newPos = pos_;
@@ -176,7 +179,9 @@ void ClientView::Purge(bool& currentWasDeleted) {
 void ClientView::PersistRows(std::vector<PersistRow>& out) const {
   std::vector<int> all;
   for (int f = 0; f < (int)fields_.size(); ++f) all.push_back(f);
-  for (uint32_t r : view_) {
+  std::vector<uint32_t> visible = view_;
+  for (size_t r = adopted_; r < rows_->RowCount(); ++r) visible.push_back((uint32_t)r);  // added by a clone
+  for (uint32_t r : visible) {
     if (rows_->Deleted(r)) continue;
     PersistRow pr;
     Values(rows_->Cells(r), all, pr.values);
@@ -301,6 +306,8 @@ LONG ClientView::RecordCount() const {
     for (uint32_t r : view_)
       if (!rows_->Deleted(r)) ++n;
   }
+  for (size_t r = adopted_; r < rows_->RowCount(); ++r)  // added through a clone, not yet adopted
+    if (!rows_->Deleted(r)) ++n;
   return n;
 }
 
@@ -364,7 +371,8 @@ void ClientView::StartAdd() {
 
 void ClientView::Written(size_t row, bool added) {
   if (added) {
-    view_.push_back((uint32_t)row);
+    bool wasDeleted;
+    Purge(wasDeleted);  // takes in the new row (the row set's last), after any a clone added
     pos_ = (long)view_.size() - 1;
   }
   affected_ = {(uint32_t)row};
@@ -377,6 +385,8 @@ std::vector<long> ClientView::DeleteTargets(AffectEnum affect) const {
     targets.push_back(CurrentRow());
   } else {
     for (uint32_t r : view_)
+      if (!rows_->Deleted(r)) targets.push_back((long)r);
+    for (size_t r = adopted_; r < rows_->RowCount(); ++r)  // added by a clone
       if (!rows_->Deleted(r)) targets.push_back((long)r);
   }
   return targets;

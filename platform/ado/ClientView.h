@@ -3,7 +3,8 @@
 // over it. Filter and Sort rebuild the view; Find walks it; a bookmark is a row index + 1, so it
 // stays valid across filters, sorts and clones. Deleted rows stay in the row set (flagged) and
 // leave a view the next time it moves (Purge), so that the current row of a delete is still
-// there until then, as in ADO.
+// there until then, as in ADO. Rows added through a clone join the other views at their end the
+// next time those move (Purge adopts them), as changes through one clone show in all of them.
 //
 // Position: -1 is BOF, the view's size is EOF. The view also keeps the rows the last write
 // changed (adFilterAffectedRecords) and where an AddNew started (CancelUpdate returns there).
@@ -67,7 +68,8 @@ class KPAPI ClientView final : public RecordCursor {
   // Back to the first row (Save leaves the cursor there).
   void Rewind() { pos_ = 0; }
   // Drops rows deleted since the last purge from the view, keeping the position on the same
-  // row; currentWasDeleted tells whether the current row was one of them.
+  // row (currentWasDeleted tells whether the current row was one of them), and appends the rows
+  // added to the row set since (through a clone).
   void Purge(bool& currentWasDeleted);
   // The visible rows (deleted ones left out) for Save.
   void PersistRows(std::vector<PersistRow>& out) const;
@@ -96,6 +98,7 @@ class KPAPI ClientView final : public RecordCursor {
   std::vector<uint32_t> view_;
   long pos_ = 0;
   uint64_t purgedAt_ = 0;  // RowSet::Deletions() when view_ last held no deleted row
+  size_t adopted_ = 0;     // RowSet::RowCount() when view_ last took in the rows added
   std::vector<uint32_t> affected_;
   long addReturnPos_ = 0;
 };

@@ -230,7 +230,10 @@ void ColumnInfo::TypeFromValue(CellKind kind) {
 
 void ColumnInfo::ComputeAttributes(bool updatable) {
   int32_t a = 0;
-  if (!notNull) a |= adFldIsNullable | adFldMayBeNull;
+  if (fabricated)
+    a = declaredAttributes;
+  else if (!notNull)
+    a |= adFldIsNullable | adFldMayBeNull;
   switch (type) {
     case adChar:
     case adWChar:

@@ -28,6 +28,10 @@ struct ColumnInfo {
   bool autoIncrement = false;
   bool hidden = false;  // fetched for keying updates (the rowid), not shown in Fields
   bool rowId = false;   // the value is the row's rowid
+  // Appended with Fields.Append to a recordset with no source (FabricatedFields.h): the
+  // attributes are the caller's (declared), completed by the type's fixed and long bits.
+  bool fabricated = false;
+  int32_t declaredAttributes = 0;
 
   // ADO metadata (valid once typed is true).
   bool typed = false;
@@ -46,7 +50,9 @@ struct ColumnInfo {
   // recordsets built from persisted files). size is DefinedSize when the type takes a length.
   void SetAdoType(int adoType, int32_t size = -1, int prec = -1, int numericScale = -1);
   // Recomputes the attribute bits: nullable/may-be-null, fixed, long, key, rowid, and
-  // adFldUpdatable when the recordset can write this column (never for the rowid).
+  // adFldUpdatable when the recordset can write this column (never for the rowid). A fabricated
+  // column has its declared bits with the type's fixed and long bits, and adFldUpdatable when
+  // the recordset can write.
   void ComputeAttributes(bool updatable);
   bool IsLong() const { return type == 201 || type == 203 || type == 205; }
   bool IsText() const { return vt == VT_BSTR; }

@@ -191,6 +191,28 @@ TEST_F(ClientViewTest, AClonesViewSharesTheRowsButNotThePosition) {
   EXPECT_EQ(view->RowBytes(), clone->RowBytes());
 }
 
+// A row added through one view joins a clone's view at its end: counted at once, walked once
+// the clone moves, and deleted with the clone's group.
+TEST_F(ClientViewTest, ARowAddedThroughOneViewJoinsTheOthers) {
+  Fill({1, 2});
+  auto view = View();
+  std::vector<int> cloneFields{0};
+  auto clone = view->Clone(cloneFields);
+  VARIANT filter = Text(u"v > 1");
+  ASSERT_EQ(clone->Apply(filter, u""), S_OK);
+  VariantClear(&filter);
+  EXPECT_EQ(clone->RecordCount(), 1);
+  view->StartAdd();
+  size_t row = rows_->AppendRow();
+  rows_->Cells(row)[0] = Cell::Int(0);
+  view->Written(row, true);
+  EXPECT_EQ(Value(*view), 0);
+  EXPECT_EQ(view->AbsolutePosition(), 3);
+  EXPECT_EQ(clone->RecordCount(), 2);  // shown as the adding view shows it, filter or not
+  EXPECT_EQ(clone->DeleteTargets(adAffectGroup), (std::vector<long>{1, 2}));
+  EXPECT_EQ(Walk(*clone), (std::vector<int64_t>{2, 0}));
+}
+
 TEST_F(ClientViewTest, AddNewReturnsOnCancelAndAWrittenRowBecomesCurrent) {
   Fill({1, 2, 3});
   auto view = View();
