@@ -35,6 +35,7 @@ namespace kp::ado {
 
 class AdoConnection;
 class AdoFields;
+class AdoStream;
 
 class AdoRecordset final : public AdoObject<_Recordset> {
  public:
@@ -175,7 +176,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   // The field map of the new cursor_: its columns that are not hidden.
   void MapFields();
   void FinishOpen();
-  HRESULT LoadFile(const std::u16string& path);
+  HRESULT LoadFile(const std::u16string& path, AdoStream* stream = nullptr);
   // Rebuilds the client view from filter_ and sort_.
   HRESULT ApplyView();
   HRESULT BeforeMove();

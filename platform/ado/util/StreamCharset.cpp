@@ -12,8 +12,12 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHigh(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLow(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // One UTF-8 sequence, strictly: no overlong forms, no surrogates, nothing beyond U+10FFFF.
 size_t DecodeUtf8(const uint8_t* p, size_t n, std::u16string& out, bool& bad) {
@@ -88,8 +92,8 @@ size_t DecodeGbk(const uint8_t* p, size_t n, std::u16string& out, bool& bad) {
                     ((p[1] >= 0x40 && p[1] <= 0x7E) || (p[1] >= 0x80 && p[1] <= 0xFE));
   const int len = pair ? 2 : 1;
   WCHAR wide[2];
-  const int units = MultiByteToWideChar(CP_GBK, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(p), len,
-                                        wide, 2);
+  const int units =
+      MultiByteToWideChar(CP_GBK, MB_ERR_INVALID_CHARS, reinterpret_cast<const char*>(p), len, wide, 2);
   if (units <= 0) {
     bad = true;
     out.push_back(kReplacement);
@@ -131,13 +135,13 @@ struct NameEntry {
 };
 
 const NameEntry kNames[] = {
-    {u"unicode", &StreamCharsetTable::kUtf16Le},     {u"utf-16", &StreamCharsetTable::kUtf16Le},
-    {u"utf-16le", &StreamCharsetTable::kUtf16Le},    {u"unicodeFFFE", &StreamCharsetTable::kUtf16Be},
-    {u"utf-16be", &StreamCharsetTable::kUtf16Be},    {u"utf-8", &StreamCharsetTable::kUtf8},
-    {u"gb2312", &StreamCharsetTable::kGbk},          {u"gbk", &StreamCharsetTable::kGbk},
-    {u"cp936", &StreamCharsetTable::kGbk},           {u"windows-936", &StreamCharsetTable::kGbk},
-    {u"us-ascii", &StreamCharsetTable::kAscii},      {u"ascii", &StreamCharsetTable::kAscii},
-    {u"iso-8859-1", &StreamCharsetTable::kLatin1},   {u"latin1", &StreamCharsetTable::kLatin1},
+    {u"unicode", &StreamCharsetTable::kUtf16Le},   {u"utf-16", &StreamCharsetTable::kUtf16Le},
+    {u"utf-16le", &StreamCharsetTable::kUtf16Le},  {u"unicodeFFFE", &StreamCharsetTable::kUtf16Be},
+    {u"utf-16be", &StreamCharsetTable::kUtf16Be},  {u"utf-8", &StreamCharsetTable::kUtf8},
+    {u"gb2312", &StreamCharsetTable::kGbk},        {u"gbk", &StreamCharsetTable::kGbk},
+    {u"cp936", &StreamCharsetTable::kGbk},         {u"windows-936", &StreamCharsetTable::kGbk},
+    {u"us-ascii", &StreamCharsetTable::kAscii},    {u"ascii", &StreamCharsetTable::kAscii},
+    {u"iso-8859-1", &StreamCharsetTable::kLatin1}, {u"latin1", &StreamCharsetTable::kLatin1},
 };
 
 }  // namespace
@@ -148,7 +152,9 @@ const StreamCharset* StreamCharset::Find(std::u16string_view name) {
   return nullptr;
 }
 
-const StreamCharset& StreamCharset::Unicode() { return StreamCharsetTable::kUtf16Le; }
+const StreamCharset& StreamCharset::Unicode() {
+  return StreamCharsetTable::kUtf16Le;
+}
 
 size_t StreamCharset::DecodeOne(const uint8_t* p, size_t n, std::u16string& out, bool* replaced) const {
   bool bad = false;
@@ -160,7 +166,8 @@ size_t StreamCharset::DecodeOne(const uint8_t* p, size_t n, std::u16string& out,
         bad = true;
         out.push_back(kReplacement);
       } else {
-        out.push_back(kind_ == Kind::Utf16Le ? (char16_t)(p[0] | (p[1] << 8)) : (char16_t)((p[0] << 8) | p[1]));
+        out.push_back(kind_ == Kind::Utf16Le ? (char16_t)(p[0] | (p[1] << 8))
+                                             : (char16_t)((p[0] << 8) | p[1]));
         used = 2;
       }
       break;
