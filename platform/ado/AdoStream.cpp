@@ -111,27 +111,15 @@ HRESULT AdoStream::CheckText() const {
 // ---- Properties --------------------------------------------------------------------------------
 
 HRESULT AdoStream::get_Size(LONG* pSize) {
-  if (!pSize) return E_POINTER;
-  HRESULT hr = CheckOpen();
-  if (FAILED(hr)) return hr;
-  *pSize = (LONG)data_.size();
-  return S_OK;
+  return OpenValue(pSize, [this] { return (LONG)data_.size(); });
 }
 
 HRESULT AdoStream::get_EOS(VARIANT_BOOL* pEOS) {
-  if (!pEOS) return E_POINTER;
-  HRESULT hr = CheckOpen();
-  if (FAILED(hr)) return hr;
-  *pEOS = pos_ >= data_.size() ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+  return OpenValue(pEOS, [this] { return pos_ >= data_.size() ? VARIANT_TRUE : VARIANT_FALSE; });
 }
 
 HRESULT AdoStream::get_Position(LONG* pPos) {
-  if (!pPos) return E_POINTER;
-  HRESULT hr = CheckOpen();
-  if (FAILED(hr)) return hr;
-  *pPos = (LONG)pos_;
-  return S_OK;
+  return OpenValue(pPos, [this] { return (LONG)pos_; });
 }
 
 HRESULT AdoStream::put_Position(LONG pos) {

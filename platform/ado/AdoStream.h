@@ -66,6 +66,14 @@ class AdoStream final : public AdoObject<_Stream> {
 
  private:
   HRESULT CheckOpen() const;
+  // A property of the open stream: *out = value() (E_POINTER for a null out, 3704 when closed).
+  template <class T, class F>
+  HRESULT OpenValue(T* out, F value) const {
+    if (!out) return E_POINTER;
+    HRESULT hr = CheckOpen();
+    if (SUCCEEDED(hr)) *out = value();
+    return hr;
+  }
   HRESULT CheckWritable() const;
   HRESULT CheckText() const;
   // Replaces bytes at Position by bytes (extending the stream) and moves Position past them.

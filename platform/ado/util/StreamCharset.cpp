@@ -1,7 +1,8 @@
-// Stream charsets (see StreamCharset.h). UTF-8, UTF-16, ASCII and Latin-1 are written out here;
-// code page 936 goes through the platform's conversions (MultiByteToWideChar with
-// MB_ERR_INVALID_CHARS, one character at a time, so that a stream can count characters and stop
-// at a line separator; WideCharToMultiByte for a whole text).
+// Stream charsets (see StreamCharset.h). UTF-16, ASCII and Latin-1 are written out here, and the
+// decoding of UTF-8; code page 936 goes through the platform's conversions (MultiByteToWideChar
+// with MB_ERR_INVALID_CHARS, one character at a time, so that a stream can count characters and
+// stop at a line separator), and so does the encoding of a whole text into code page 936 or
+// UTF-8 (WideCharToMultiByte).
 #include "StreamCharset.h"
 
 #include "TextUtil.h"
@@ -53,32 +54,6 @@ size_t DecodeUtf8(const uint8_t* p, size_t n, std::u16string& out, bool& bad) {
     out.push_back((char16_t)c);
   }
   return len;
-}
-
-void EncodeUtf8(std::u16string_view text, std::string& out) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHigh(text[i]) && i + 1 < text.size() && IsLow(text[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (IsHigh(text[i]) || IsLow(text[i])) {
-      c = kReplacement;
-    }
-    if (c < 0x80) {
-      out.push_back((char)c);
-    } else if (c < 0x800) {
-      out.push_back((char)(0xC0 | (c >> 6)));
-      out.push_back((char)(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back((char)(0xE0 | (c >> 12)));
-      out.push_back((char)(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back((char)(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back((char)(0xF0 | (c >> 18)));
-      out.push_back((char)(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back((char)(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back((char)(0x80 | (c & 0x3F)));
-    }
-  }
 }
 
 // One character of code page 936: a lead byte 0x81-0xFE with a trail byte 0x40-0x7E or
@@ -208,7 +183,7 @@ void StreamCharset::Encode(std::u16string_view text, std::string& out) const {
       }
       break;
     case Kind::Utf8:
-      EncodeUtf8(text, out);
+      out += kp::Narrow(text.data(), text.size(), CP_UTF8);
       break;
     case Kind::Gbk:
       out += kp::Narrow(text.data(), text.size(), CP_GBK);

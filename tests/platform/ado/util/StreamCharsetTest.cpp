@@ -69,7 +69,7 @@ TEST(StreamCharsetTest, BytesThatDoNotDecodeBecomeReplacementCharacters) {
 }
 
 // What a charset cannot hold becomes '?' (a surrogate pair is one character); UTF-8 writes a lone
-// surrogate as U+FFFD; UTF-16 carries every unit.
+// surrogate as U+FFFD, as the platform's WideCharToMultiByte does; UTF-16 carries every unit.
 TEST(StreamCharsetTest, CharactersACharsetCannotHoldBecomeQuestionMarks) {
   EXPECT_EQ(Encode(u"us-ascii", u"a\u00E9\U0001F600"), "a??");
   EXPECT_EQ(Encode(u"iso-8859-1", u"\u00E9\U0001F600\u0100"), "\xE9??");
