@@ -99,9 +99,13 @@ HRESULT AdoStream::CheckOpen() const {
   return open_ ? S_OK : Fail(adErrObjectClosed);
 }
 
+bool AdoStream::ReadOnly() const {
+  return (mode_ & adModeReadWrite) == adModeRead;
+}
+
 // A stream opened for reading only takes no changes.
 HRESULT AdoStream::CheckWritable() const {
-  return (mode_ & adModeReadWrite) == adModeRead ? Fail(adErrIllegalOperation) : S_OK;
+  return ReadOnly() ? Fail(adErrIllegalOperation) : S_OK;
 }
 
 HRESULT AdoStream::CheckText() const {
@@ -126,7 +130,7 @@ HRESULT AdoStream::put_Position(LONG pos) {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
   if (pos < 0) return Fail(adErrInvalidArgument);
-  if ((size_t)pos > data_.size() && SUCCEEDED(CheckWritable())) {
+  if ((size_t)pos > data_.size() && !ReadOnly()) {
     try {
       data_.resize((size_t)pos, '\0');
     } catch (const std::bad_alloc&) {

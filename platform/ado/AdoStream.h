@@ -74,6 +74,7 @@ class AdoStream final : public AdoObject<_Stream> {
     if (SUCCEEDED(hr)) *out = value();
     return hr;
   }
+  bool ReadOnly() const;
   HRESULT CheckWritable() const;
   HRESULT CheckText() const;
   // Replaces bytes at Position by bytes (extending the stream) and moves Position past them.

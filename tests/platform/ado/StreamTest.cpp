@@ -581,6 +581,10 @@ TEST_P(AdoTest, SaveIntoAStreamAndReopenFromIt) {
   EXPECT_EQ(Val(back, "name").vt, VT_NULL);
   EXPECT_DOUBLE_EQ((double)Val(back, "w"), 1.5);
   back->Close();
+  // Neither recordset keeps a reference to the Stream.
+  back = nullptr;
+  rs = nullptr;
+  EXPECT_EQ(stream.Detach()->Release(), 0u);
 
   // A stream that holds no persisted recordset: the MSPersist failure, the recordset stays closed.
   _StreamPtr junk;
