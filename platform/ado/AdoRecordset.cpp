@@ -329,7 +329,8 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
   const VARIANT& src = RecordsetArgs::Deref(source);
   const VARIANT& cn = RecordsetArgs::Deref(connection);
   LONG type = options == adCmdUnspecified ? -1 : (options & 0x30F);
-  // The source: a Command object runs through the command, into this recordset.
+  // The source: a Stream holds a saved recordset; a Command object runs through the command,
+  // into this recordset.
   if ((src.vt == VT_DISPATCH || src.vt == VT_UNKNOWN) && src.punkVal) {
     if (AdoStream* stream = RecordsetFile::StreamOf(src)) return LoadFile(u"", stream);
     _Command* cmd = nullptr;

@@ -746,7 +746,8 @@ HRESULT PersistXml::SaveText(std::string& text, const std::vector<PersistColumn>
   xmlSaveCtxt* ctxt = buffer ? xmlSaveToBuffer(buffer, "UTF-8", kSaveOptions) : nullptr;
   bool ok = ctxt && xmlSaveDoc(ctxt, doc) >= 0;
   if (ctxt) ok = xmlSaveClose(ctxt) >= 0 && ok;
-  if (ok) text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer)), (size_t)xmlBufferLength(buffer));
+  if (ok)
+    text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer)), (size_t)xmlBufferLength(buffer));
   if (buffer) xmlBufferFree(buffer);
   xmlFreeDoc(doc);
   return ok ? S_OK : Fail(kErrWriteFile, description);
