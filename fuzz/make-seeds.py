@@ -133,5 +133,22 @@ def script():
     write("script", "foreign-state", "state 9 0x7FFFFFFF\nlaunch dsi\ntext\n")
 
 
-for make in (gbk, variant_change, safearray, udl, connstr, criteria, persist_xml, bitmap, samples, maps, script):
+def stream_text():
+    # First byte: charset (mod 7: Unicode, unicodeFFFE, utf-8, gb2312, GBK, us-ascii, iso-8859-1),
+    # then the line separator ((b / 8) % 3: CRLF, LF, CR) and the chunk size (1 + b / 32).
+    def pick(charset, separator=0, chunk=1):
+        return bytes([charset + 8 * separator + 32 * (chunk - 1)])
+    write("stream_text", "unicode-lines", pick(0) + b"\xff\xfe" + "中文\r\nline 2".encode("utf-16-le"))
+    write("stream_text", "unicode-odd-byte", pick(0, 1, 2) + b"\xff\xfea\x00b")
+    write("stream_text", "unicode-big-endian", pick(1, 0, 3) + b"\xfe\xff" + "地层\r\n".encode("utf-16-be"))
+    write("stream_text", "utf8-lines", pick(2, 1) + b"\xef\xbb\xbf" + "地层\nJ2\n😀".encode("utf-8"))
+    write("stream_text", "utf8-invalid", pick(2) + b"\xc0\x80\xed\xa0\x80ok\xe4\xb8")
+    write("stream_text", "gb2312-lines", pick(3, 2, 3) + "中侏罗统\r寒武系\r".encode("gbk"))
+    write("stream_text", "gbk-invalid", pick(4) + b"\x81\x7f\x81\x30\xff\xd6")
+    write("stream_text", "ascii", pick(5) + b"plain\r\ntext\x80")
+    write("stream_text", "latin1", pick(6, 2) + "café\r\n".encode("latin-1"))
+
+
+for make in (gbk, variant_change, safearray, udl, connstr, criteria, persist_xml, stream_text, bitmap, samples, maps,
+             script):
     make()

@@ -309,9 +309,9 @@ void AdoRecordset::FinishOpen(bool sameFields) {
   chunks_.End();  // a new cursor: it stands on its first row
 }
 
-HRESULT AdoRecordset::LoadFile(const std::u16string& path) {
+HRESULT AdoRecordset::LoadFile(const std::u16string& path, AdoStream* stream) {
   std::shared_ptr<RowSet> rows;
-  HRESULT hr = RecordsetFile::Load(path, rows);
+  HRESULT hr = stream ? RecordsetFile::Load(*stream, rows) : RecordsetFile::Load(path, rows);
   if (FAILED(hr)) return hr;
   lockType_ = adLockBatchOptimistic;
   source_ = path;
@@ -341,8 +341,10 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
   const VARIANT& src = RecordsetArgs::Deref(source);
   const VARIANT& cn = RecordsetArgs::Deref(connection);
   LONG type = options == adCmdUnspecified ? -1 : (options & 0x30F);
-  // The source: a Command object runs through the command, into this recordset.
+  // The source: a Stream holds a saved recordset; a Command object runs through the command,
+  // into this recordset.
   if ((src.vt == VT_DISPATCH || src.vt == VT_UNKNOWN) && src.punkVal) {
+    if (AdoStream* stream = RecordsetFile::StreamOf(src)) return LoadFile(u"", stream);
     _Command* cmd = nullptr;
     if (FAILED(src.punkVal->QueryInterface(__uuidof(_Command), reinterpret_cast<void**>(&cmd))) || !cmd)
       return Fail(adErrInvalidArgument);
@@ -1078,7 +1080,8 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
     return Fail(adErrFeatureNotAvailable);
   }
   const VARIANT& d = RecordsetArgs::Deref(destination);
-  if (d.vt != VT_BSTR) return Fail(adErrInvalidArgument);
+  AdoStream* stream = RecordsetFile::StreamOf(d);
+  if (d.vt != VT_BSTR && !stream) return Fail(adErrInvalidArgument);
   ClientView* view = cursor_->View();
   if (!view) return Fail(adErrFeatureNotAvailable);
   if (writeBack_.Pending()) {
@@ -1086,7 +1089,7 @@ HRESULT AdoRecordset::raw_Save(VARIANT destination, PersistFormatEnum format) {
     hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
-  hr = RecordsetFile::Save(BstrView(d.bstrVal), *view);
+  hr = stream ? RecordsetFile::Save(*stream, *view) : RecordsetFile::Save(BstrView(d.bstrVal), *view);
   if (FAILED(hr)) return hr;
   view->Rewind();
   chunks_.End();

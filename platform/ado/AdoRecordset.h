@@ -39,6 +39,7 @@ namespace kp::ado {
 
 class AdoConnection;
 class AdoFields;
+class AdoStream;
 
 class AdoRecordset final : public AdoObject<_Recordset> {
  public:
@@ -200,7 +201,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   // sameFields: the fields are those the closed recordset had (appended ones), so its Field
   // objects stay valid.
   void FinishOpen(bool sameFields = false);
-  HRESULT LoadFile(const std::u16string& path);
+  HRESULT LoadFile(const std::u16string& path, AdoStream* stream = nullptr);
   // Opens a client view over rows that no statement produced (a file's, the appended fields').
   void OpenRows(std::shared_ptr<RowSet> rows, bool sameFields);
   // Sets the closed recordset c up as a clone of this open client-cursor one.

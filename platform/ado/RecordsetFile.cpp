@@ -3,22 +3,17 @@
 
 #include <msado15.tlh>
 
-#include <vector>
-
 #include "AdoError.h"
-#include "ClientView.h"
-#include "PersistXml.h"
+#include "AdoStream.h"
 #include "AdoText.h"
+#include "ClientView.h"
+#include "RecordsetArgs.h"
 #include "ValueConversion.h"
 
 namespace kp::ado {
 
-HRESULT RecordsetFile::Load(const std::u16string& path, std::shared_ptr<RowSet>& rows) {
-  std::vector<PersistColumn> pcols;
-  std::vector<PersistRow> prows;
-  std::u16string description;
-  HRESULT hr = PersistXml::Load(ToUtf8(path), pcols, prows, &description);
-  if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
+HRESULT RecordsetFile::ToRows(const std::vector<PersistColumn>& pcols, std::vector<PersistRow>& prows,
+                              std::shared_ptr<RowSet>& rows) {
   std::vector<ColumnInfo> cols;
   for (const PersistColumn& p : pcols) {
     ColumnInfo c;
@@ -44,7 +39,28 @@ HRESULT RecordsetFile::Load(const std::u16string& path, std::shared_ptr<RowSet>&
   return S_OK;
 }
 
-HRESULT RecordsetFile::Save(std::u16string_view path, const ClientView& view) {
+HRESULT RecordsetFile::Load(const std::u16string& path, std::shared_ptr<RowSet>& rows) {
+  std::vector<PersistColumn> pcols;
+  std::vector<PersistRow> prows;
+  std::u16string description;
+  HRESULT hr = PersistXml::Load(ToUtf8(path), pcols, prows, &description);
+  if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
+  return ToRows(pcols, prows, rows);
+}
+
+HRESULT RecordsetFile::Load(AdoStream& stream, std::shared_ptr<RowSet>& rows) {
+  std::string bytes;
+  HRESULT hr = stream.ReadDocument(bytes);
+  if (FAILED(hr)) return hr;
+  std::vector<PersistColumn> pcols;
+  std::vector<PersistRow> prows;
+  std::u16string description;
+  hr = PersistXml::LoadText(bytes, pcols, prows, &description);
+  if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
+  return ToRows(pcols, prows, rows);
+}
+
+std::vector<PersistColumn> RecordsetFile::ColumnsOf(const ClientView& view) {
   std::vector<PersistColumn> cols;
   for (int f = 0; f < view.FieldCount(); ++f) {
     const ColumnInfo& c = view.FieldColumn(f);
@@ -60,13 +76,33 @@ HRESULT RecordsetFile::Save(std::u16string_view path, const ClientView& view) {
     p.keyColumn = c.primaryKey;
     cols.push_back(p);
   }
+  return cols;
+}
+
+HRESULT RecordsetFile::Save(std::u16string_view path, const ClientView& view) {
   std::vector<PersistRow> prows;
   view.PersistRows(prows);
   std::u16string description;
-  HRESULT hr = PersistXml::Save(ToUtf8(path), cols, prows, false, &description);
+  HRESULT hr = PersistXml::Save(ToUtf8(path), ColumnsOf(view), prows, false, &description);
   PersistXml::Clear(prows);
   if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
   return S_OK;
+}
+
+HRESULT RecordsetFile::Save(AdoStream& stream, const ClientView& view) {
+  std::vector<PersistRow> prows;
+  view.PersistRows(prows);
+  std::u16string description;
+  std::string text;
+  HRESULT hr = PersistXml::SaveText(text, ColumnsOf(view), prows, &description);
+  PersistXml::Clear(prows);
+  if (FAILED(hr)) return SetError(hr, kSrcRecordset, description);
+  return stream.WriteDocument(text);
+}
+
+AdoStream* RecordsetFile::StreamOf(const VARIANT& argument) {
+  const VARIANT& v = RecordsetArgs::Deref(argument);
+  return v.vt == VT_UNKNOWN || v.vt == VT_DISPATCH ? AdoStream::From(v.punkVal) : nullptr;
 }
 
 }  // namespace kp::ado

@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <charconv>
 #include <cstring>
 #include <map>
@@ -582,12 +583,10 @@ std::u16string UnwritableNames(size_t index, const PersistColumn& c) {
   return u"";
 }
 
-}  // namespace
-
-HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistColumn>& columns,
-                         const std::vector<PersistRow>& rows, bool overwrite, std::u16string* description) {
-  struct stat st;
-  if (!overwrite && stat(utf8Path.c_str(), &st) == 0) return Fail(kErrWriteFile, description);
+// The document of columns and rows, in *out (the caller frees it), or the refusal.
+HRESULT BuildDocument(const std::vector<PersistColumn>& columns, const std::vector<PersistRow>& rows,
+                      xmlDoc** out, std::u16string* description) {
+  *out = nullptr;
   for (const PersistRow& r : rows) {
     bool badOriginal =
         r.state == RowState::Modified && !r.original.empty() && r.original.size() != columns.size();
@@ -707,14 +706,51 @@ HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistC
       }
     }
   }
-  if (SUCCEEDED(hr)) {
-    xmlSaveCtxt* ctxt = xmlSaveToFilename(utf8Path.c_str(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
-    bool ok = ctxt && xmlSaveDoc(ctxt, doc) >= 0;
-    if (ctxt) ok = xmlSaveClose(ctxt) >= 0 && ok;
-    if (!ok) hr = kErrWriteFile;
+  if (FAILED(hr)) {
+    xmlFreeDoc(doc);
+    return Refuse(hr, detail, description);
   }
+  *out = doc;
+  return S_OK;
+}
+
+constexpr int kSaveOptions = XML_SAVE_FORMAT | XML_SAVE_NO_DECL;
+constexpr int kReadOptions = XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR;
+
+// Reads a parsed document (null: not well-formed) into columns and rows, and frees it.
+HRESULT ReadDocument(xmlDoc* doc, std::vector<PersistColumn>& columns, std::vector<PersistRow>& rows,
+                     std::u16string* description);
+
+}  // namespace
+
+HRESULT PersistXml::Save(const std::string& utf8Path, const std::vector<PersistColumn>& columns,
+                         const std::vector<PersistRow>& rows, bool overwrite, std::u16string* description) {
+  struct stat st;
+  if (!overwrite && stat(utf8Path.c_str(), &st) == 0) return Fail(kErrWriteFile, description);
+  xmlDoc* doc = nullptr;
+  HRESULT hr = BuildDocument(columns, rows, &doc, description);
+  if (FAILED(hr)) return hr;
+  xmlSaveCtxt* ctxt = xmlSaveToFilename(utf8Path.c_str(), "UTF-8", kSaveOptions);
+  bool ok = ctxt && xmlSaveDoc(ctxt, doc) >= 0;
+  if (ctxt) ok = xmlSaveClose(ctxt) >= 0 && ok;
   xmlFreeDoc(doc);
-  return FAILED(hr) ? Refuse(hr, detail, description) : S_OK;
+  return ok ? S_OK : Fail(kErrWriteFile, description);
+}
+
+HRESULT PersistXml::SaveText(std::string& text, const std::vector<PersistColumn>& columns,
+                             const std::vector<PersistRow>& rows, std::u16string* description) {
+  xmlDoc* doc = nullptr;
+  HRESULT hr = BuildDocument(columns, rows, &doc, description);
+  if (FAILED(hr)) return hr;
+  xmlBuffer* buffer = xmlBufferCreate();
+  xmlSaveCtxt* ctxt = buffer ? xmlSaveToBuffer(buffer, "UTF-8", kSaveOptions) : nullptr;
+  bool ok = ctxt && xmlSaveDoc(ctxt, doc) >= 0;
+  if (ctxt) ok = xmlSaveClose(ctxt) >= 0 && ok;
+  if (ok)
+    text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer)), (size_t)xmlBufferLength(buffer));
+  if (buffer) xmlBufferFree(buffer);
+  xmlFreeDoc(doc);
+  return ok ? S_OK : Fail(kErrWriteFile, description);
 }
 
 HRESULT PersistXml::Load(const std::string& utf8Path, std::vector<PersistColumn>& columns,
@@ -723,8 +759,22 @@ HRESULT PersistXml::Load(const std::string& utf8Path, std::vector<PersistColumn>
   Clear(rows);
   struct stat st;
   if (stat(utf8Path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return Fail(kErrOpeningFile, description);
-  xmlDoc* doc =
-      xmlReadFile(utf8Path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_NOERROR);
+  return ReadDocument(xmlReadFile(utf8Path.c_str(), nullptr, kReadOptions), columns, rows, description);
+}
+
+HRESULT PersistXml::LoadText(std::string_view text, std::vector<PersistColumn>& columns,
+                             std::vector<PersistRow>& rows, std::u16string* description) {
+  columns.clear();
+  Clear(rows);
+  if (text.size() > (size_t)INT_MAX) return BadSource(description);
+  return ReadDocument(xmlReadMemory(text.data(), (int)text.size(), nullptr, nullptr, kReadOptions), columns,
+                      rows, description);
+}
+
+namespace {
+
+HRESULT ReadDocument(xmlDoc* doc, std::vector<PersistColumn>& columns, std::vector<PersistRow>& rows,
+                     std::u16string* description) {
   if (!doc) return BadSource(description);
   struct DocGuard {
     xmlDoc* d;
@@ -851,13 +901,15 @@ HRESULT PersistXml::Load(const std::string& utf8Path, std::vector<PersistColumn>
     }
   }
   if (!ok) {
-    Clear(result);
+    PersistXml::Clear(result);
     return BadSource(description);
   }
   columns = std::move(cols);
   rows = std::move(result);
   return S_OK;
 }
+
+}  // namespace
 
 void PersistXml::Clear(std::vector<PersistRow>& rows) {
   for (PersistRow& r : rows) {

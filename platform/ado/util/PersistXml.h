@@ -25,6 +25,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "oaidl.h"
@@ -80,6 +81,13 @@ class PersistXml {
   //                    invalid.", the text ADO shows for it.
   static HRESULT Load(const std::string& utf8Path, std::vector<PersistColumn>& columns,
                       std::vector<PersistRow>& rows, std::u16string* description);
+
+  // Save and Load over text held in memory (a Stream's bytes, UTF-8) instead of a file: the same
+  // document, the same refusals and failures (kErrWriteFile only when libxml2 cannot write).
+  static HRESULT SaveText(std::string& text, const std::vector<PersistColumn>& columns,
+                          const std::vector<PersistRow>& rows, std::u16string* description);
+  static HRESULT LoadText(std::string_view text, std::vector<PersistColumn>& columns,
+                          std::vector<PersistRow>& rows, std::u16string* description);
 
   // VariantClear on every value of every row, then empties rows.
   static void Clear(std::vector<PersistRow>& rows);
