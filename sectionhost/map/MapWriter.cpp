@@ -32,10 +32,15 @@ std::string Dump(const Json& j) {
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+// Appends [first, last): given a pointer pair, append() would go through replace().
+void AppendChars(std::string& out, const char* first, const char* last) {
+  out.append(first, static_cast<size_t>(last - first));
+}
+
 void AppendInt(std::string& out, int64_t v) {
   char buf[24];
   auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-  out.append(buf, end);
+  AppendChars(out, buf, end);
 }
 
 Json Coordinate(double v) {
@@ -238,6 +243,41 @@ void AppendGeometry(Sink& out, const MapEntity& e) {
   }
 }
 
+// A number of one to six decimal places in [0.001, 1e9), as coordinates mostly are: the nearest
+// decimal of the fewest places that reads back as v, written in the fixed form. Fewer places
+// cannot read back (each was tried), so these are the shortest digits, and in this range the
+// fixed form is never longer than the exponent form: the text std::to_chars writes, found
+// without its general search. False for any other number.
+bool AppendShortDecimal(std::string& out, double v) {
+  static constexpr double kScale[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+  static constexpr uint64_t kPower[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  const double a = std::fabs(v);
+  if (!(a >= 0.001 && a < 1e9) || a == std::trunc(a)) return false;
+  for (int k = 1; k <= 6; ++k) {
+    const double n = std::nearbyint(a * kScale[k]);
+    if (n / kScale[k] != a) continue;
+    // The whole part is a's own (below 1e9, exact); the fraction the rest of the digits (no
+    // division by a variable power of ten: that costs more than the rest together).
+    const uint64_t whole = static_cast<uint64_t>(std::trunc(a));
+    uint64_t fraction = static_cast<uint64_t>(n) - whole * kPower[k];
+    if (fraction >= kPower[k]) return false;  // n rounded up to the next whole number
+    char buf[40];
+    char* end = buf;
+    if (v < 0) *end++ = '-';
+    end = std::to_chars(end, buf + sizeof buf, whole).ptr;
+    *end++ = '.';
+    for (int place = k - 1; place >= 0; --place) {
+      end[place] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    end += k;
+    while (end[-1] == '0') --end;
+    AppendChars(out, buf, end);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void MapWriter::AppendNumber(std::string& out, double v) {
@@ -245,9 +285,23 @@ void MapWriter::AppendNumber(std::string& out, double v) {
     out += "null";
     return;
   }
-  char buf[32];
-  char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
-  out.append(buf, end);
+  char buf[40];
+  char* end;
+  // Whole numbers of up to five digits (zeros above all: a sample's z and its two spare
+  // values) are written as integers, which is quicker than the shortest-digits search and gives
+  // the same text (from 100000 on, the exponent form can be the shorter); "-0.0" keeps its sign.
+  if (std::fabs(v) < 100000.0 && v == std::trunc(v)) {
+    char* digits = buf;
+    if (std::signbit(v)) *digits++ = '-';
+    end = std::to_chars(digits, buf + sizeof buf, static_cast<unsigned>(std::fabs(v))).ptr;
+    *end++ = '.';
+    *end++ = '0';
+    AppendChars(out, buf, end);
+    return;
+  }
+  if (AppendShortDecimal(out, v)) return;
+  end = std::to_chars(buf, buf + sizeof buf, v).ptr;
+  AppendChars(out, buf, end);
   if (std::find_if(buf, end, [](char c) { return c == '.' || c == 'e'; }) == end) out += ".0";
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -228,11 +229,31 @@ TEST(MapWriter, LongArraysAreWrittenAsShortOnes) {
   EXPECT_NE(text.find(R"("coordinates":)" + expected + "}"), std::string::npos);
 }
 
+// Numbers of a few decimal places take a quicker path than the general shortest-digits search:
+// both must write the same text.
+TEST(MapWriter, ShortDecimalsAreWrittenAsTheGeneralSearchWritesThem) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int64_t> mantissa(-999999999999LL, 999999999999LL);
+  std::uniform_int_distribution<int> places(0, 8);
+  const double powers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  for (int i = 0; i < 200000; ++i) {
+    double v = static_cast<double>(mantissa(random) % 100000000000LL) / powers[places(random)];
+    if (i % 7 == 0) v = std::nextafter(v, 1e300);  // beside a short decimal
+    char buf[40];
+    std::string expected(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    if (expected.find_first_of(".e") == std::string::npos) expected += ".0";
+    std::string text;
+    MapWriter::AppendNumber(text, v);
+    ASSERT_EQ(text, expected) << std::hexfloat << v;
+  }
+}
+
 TEST(MapWriter, NumbersAreShortestAndReadBackAsTheSameDouble) {
   struct Case {
     double value;
     const char* text;
   } cases[] = {{0.1, "0.1"},        {1000, "1000.0"},   {-0.0, "-0.0"},         {1e300, "1e+300"},
+               {0.0, "0.0"},        {-99999, "-99999.0"}, {100000, "1e+05"},    {123456, "123456.0"},
                {5e-324, "5e-324"}, {2.5e-7, "2.5e-07"}, {1.0 / 3, "0.3333333333333333"},
                {std::nan(""), "null"}, {-INFINITY, "null"}};
   for (const Case& c : cases) {
