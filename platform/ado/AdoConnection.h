@@ -11,6 +11,7 @@
 
 #include "AdoErrors.h"
 #include "AdoObject.h"
+#include "ConnectionEventSource.h"
 #include "Provider.h"
 
 namespace kp::ado {
@@ -79,11 +80,18 @@ class AdoConnection final : public AdoObject<_Connection> {
   // options say adExecuteNoRecords or no recordset is wanted.
   static HRESULT HandOut(AdoRecordset* rs, LONG affected, LONG options, VARIANT* recordsAffected,
                          _Recordset** pp);
+  // The connection's events; null until a client asks for IConnectionPointContainer.
+  ConnectionEventSource* Events() const { return events_.get(); }
+
+ protected:
+  IUnknown* OtherInterface(REFIID riid) override;
 
  private:
   // CommitTrans or RollbackTrans: ends the innermost transaction; a retaining attribute starts a
   // new one when the outermost ends.
   HRESULT EndTransaction(bool commit);
+  HRESULT OpenSession(BSTR cs, BSTR user, BSTR password, LONG options);
+  HRESULT ExecuteText(std::u16string_view text, LONG options, LONG& affected, AdoRecordset*& rs);
   std::unique_ptr<ProviderSession> session_;
   AdoErrors* errors_;
   std::u16string connectionString_;
@@ -101,6 +109,7 @@ class AdoConnection final : public AdoObject<_Connection> {
   long faultCount_ = 0;
   unsigned faultGeneration_ = 0;
   bool linkDown_ = false;
+  std::unique_ptr<ConnectionEventSource> events_;
 };
 
 }  // namespace kp::ado

@@ -24,6 +24,8 @@ class AdoObject : public I, public ISupportErrorInfo {
       *ppv = static_cast<I*>(this);
     } else if (riid == IID_ISupportErrorInfo) {
       *ppv = static_cast<ISupportErrorInfo*>(this);
+    } else if (IUnknown* other = OtherInterface(riid)) {
+      *ppv = other;
     } else {
       return E_NOINTERFACE;
     }
@@ -62,6 +64,9 @@ class AdoObject : public I, public ISupportErrorInfo {
   virtual ~AdoObject() = default;
   // Extra interface ids (base interfaces such as _ADO or _Collection) the object answers.
   virtual bool IsBase(REFIID) { return false; }
+  // An interface the object answers beside its dual one (IConnectionPointContainer), sharing the
+  // object's reference count; null when it has none for riid.
+  virtual IUnknown* OtherInterface(REFIID) { return nullptr; }
 
  private:
   std::atomic<ULONG> refs_{1};

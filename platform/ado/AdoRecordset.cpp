@@ -26,6 +26,7 @@
 #include "TextUtil.h"
 #include "ValueConversion.h"
 #include "kp/kpnotimpl.h"
+#include "olectl.h"
 
 namespace kp::ado {
 namespace {
@@ -74,11 +75,20 @@ void AdoRecordset::Detach() {
 void AdoRecordset::CloseForConnection() {
   // The connection is going away: keep no reference to it.
   if (conn_) {
-    AdoConnection* c = conn_;
-    conn_ = nullptr;
-    Detach();
-    c->Release();
+    ChangingRecordset(events_.get(), adRsnClose, adStatusCantDeny, [&] {
+      AdoConnection* c = conn_;
+      conn_ = nullptr;
+      Detach();
+      c->Release();
+      return S_OK;
+    });
   }
+}
+
+IUnknown* AdoRecordset::OtherInterface(REFIID riid) {
+  if (riid != IID_IConnectionPointContainer) return nullptr;
+  if (!events_) events_ = std::make_unique<RecordsetEventSource>(this);
+  return events_->Container();
 }
 
 void AdoRecordset::SetActiveCommand(IDispatch* command) {
@@ -369,8 +379,16 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
     return Fail(adErrFeatureNotAvailable);
   source_ = text;
   if (!client()) lockType_ = adLockReadOnly;
+  PendingExecute pending{text, cursorType_, lockType_, options};
+  auto run = [&](const PendingExecute& p, LONG& affected, _Recordset*&) {
+    cursorType_ = p.cursorType;
+    lockType_ = client() ? p.lockType : adLockReadOnly;
+    LONG t = p.options == options ? type : p.options == adCmdUnspecified ? adCmdUnknown : (p.options & 0x30F);
+    return Prepare(conn_, p.source, {}, t, conn_->CommandTimeout(), nullptr, affected);
+  };
   LONG affected = -1;
-  return Prepare(conn_, text, {}, type, conn_->CommandTimeout(), nullptr, affected);
+  _Recordset* result = nullptr;
+  return conn_->Events() ? conn_->Events()->Execute(pending, nullptr, this, run) : run(pending, affected, result);
 }
 
 HRESULT AdoRecordset::raw_Requery(LONG) {
@@ -378,6 +396,11 @@ HRESULT AdoRecordset::raw_Requery(LONG) {
   if (FAILED(hr)) return hr;
   if (writeBack_.Mode() != adEditNone) return Fail(adErrIllegalOperation);
   if (!conn_) return Fail(adErrInvalidConnection);
+  return ChangingRecordset(events_.get(), adRsnRequery, adStatusOK,
+                           [&] { return Moving(events_.get(), adRsnRequery, [&] { return RunAgain(); }); });
+}
+
+HRESULT AdoRecordset::RunAgain() {
   AdoConnection* conn = conn_;
   conn->AddRef();
   std::u16string sql = sql_;
@@ -386,7 +409,7 @@ HRESULT AdoRecordset::raw_Requery(LONG) {
   auto decl = declTypes_;
   CursorTypeEnum ct = cursorType_;
   LockTypeEnum lt = lockType_;
-  raw_Close();
+  Detach();
   conn_ = conn;
   sql_ = sql;
   params_ = params;
@@ -400,8 +423,10 @@ HRESULT AdoRecordset::raw_Requery(LONG) {
 HRESULT AdoRecordset::raw_Close() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  Detach();
-  return S_OK;
+  return ChangingRecordset(events_.get(), adRsnClose, adStatusOK, [&] {
+    Detach();
+    return S_OK;
+  });
 }
 
 // ---- Views and positions ---------------------------------------------------------------------
@@ -424,27 +449,31 @@ HRESULT AdoRecordset::BeforeMove() {
 }
 
 HRESULT AdoRecordset::raw_MoveNext() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MoveNext();
+  return Moving(events_.get(), adRsnMoveNext, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MoveNext();
+  });
 }
 
 HRESULT AdoRecordset::raw_MovePrevious() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MovePrevious();
+  return Moving(events_.get(), adRsnMovePrevious, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MovePrevious();
+  });
 }
 
 HRESULT AdoRecordset::raw_MoveFirst() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MoveFirst();
+  return Moving(events_.get(), adRsnMoveFirst, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MoveFirst();
+  });
 }
 
 HRESULT AdoRecordset::raw_MoveLast() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MoveLast();
+  return Moving(events_.get(), adRsnMoveLast, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MoveLast();
+  });
 }
 
 HRESULT AdoRecordset::raw_Move(LONG n, VARIANT start) {
@@ -453,7 +482,7 @@ HRESULT AdoRecordset::raw_Move(LONG n, VARIANT start) {
     bool refused = !client() && n >= 0 && !RecordsetArgs::Missing(start);
     return Fail(refused ? adErrFeatureNotAvailable : adErrObjectClosed);
   }
-  return cursor_->Move(n, start, [this] { return BeforeMove(); });
+  return Moving(events_.get(), adRsnMove, [&] { return cursor_->Move(n, start, [this] { return BeforeMove(); }); });
 }
 
 HRESULT AdoRecordset::get_BOF(VARIANT_BOOL* pb) {
@@ -489,9 +518,10 @@ HRESULT AdoRecordset::get_AbsolutePosition(PositionEnum* p) {
 }
 
 HRESULT AdoRecordset::put_AbsolutePosition(PositionEnum v) {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->SetAbsolutePosition(v);
+  return Moving(events_.get(), adRsnMove, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->SetAbsolutePosition(v);
+  });
 }
 
 HRESULT AdoRecordset::get_Bookmark(VARIANT* pv) {
@@ -503,9 +533,10 @@ HRESULT AdoRecordset::get_Bookmark(VARIANT* pv) {
 }
 
 HRESULT AdoRecordset::put_Bookmark(VARIANT v) {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->SetBookmark(v);
+  return Moving(events_.get(), adRsnMove, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->SetBookmark(v);
+  });
 }
 
 HRESULT AdoRecordset::raw_CompareBookmarks(VARIANT b1, VARIANT b2, CompareEnum* p) {
@@ -594,11 +625,13 @@ void AdoRecordset::ClearEdit() {
 HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   HRESULT hr = CheckWritable(f);
   if (FAILED(hr)) return hr;
-  if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
-  hr = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
-  if (FAILED(hr)) return hr;
-  chunks_.End();
-  return S_OK;
+  return ChangingField(events_.get(), f, !writeBack_.Pending(), [&] {
+    if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
+    HRESULT put = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
+    if (FAILED(put)) return put;
+    chunks_.End();
+    return S_OK;
+  });
 }
 
 HRESULT AdoRecordset::FieldGetChunk(int f, LONG length, VARIANT* out) {
@@ -668,9 +701,13 @@ HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
     hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
-  cursor_->View()->StartAdd();  // only client views are updatable
-  writeBack_.BeginAdd(cursor_->Columns().size());
-  chunks_.End();
+  hr = ChangingRecord(events_.get(), adRsnAddNew, 1, [&] {
+    cursor_->View()->StartAdd();  // only client views are updatable
+    writeBack_.BeginAdd(cursor_->Columns().size());
+    chunks_.End();
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
   if (!RecordsetArgs::Missing(fieldList)) return raw_Update(fieldList, values);
   return S_OK;
 }
@@ -694,7 +731,7 @@ HRESULT AdoRecordset::raw_Update(VARIANT fields, VARIANT values) {
     if (FAILED(hr)) return hr;
   }
   if (!writeBack_.Pending()) return S_OK;  // nothing pending
-  hr = WriteEdit();
+  hr = ChangingRecord(events_.get(), adRsnUpdate, 1, [&] { return WriteEdit(); });
   if (FAILED(hr)) return hr;
   return S_OK;
 }
@@ -713,9 +750,13 @@ HRESULT AdoRecordset::WriteEdit() {
 HRESULT AdoRecordset::raw_CancelUpdate() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (writeBack_.Mode() == adEditAdd) cursor_->View()->CancelAdd();
-  ClearEdit();
-  return S_OK;
+  auto cancel = [&] {
+    if (writeBack_.Mode() == adEditAdd) cursor_->View()->CancelAdd();
+    ClearEdit();
+    return S_OK;
+  };
+  if (!writeBack_.Pending()) return cancel();
+  return ChangingRecord(events_.get(), writeBack_.Mode() == adEditAdd ? adRsnUndoAddNew : adRsnUndoUpdate, 1, cancel);
 }
 
 HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
@@ -731,15 +772,17 @@ HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
   ClientView* view = cursor_->View();  // only client views are updatable
   std::vector<long> targets = view->DeleteTargets(affect);
   if (affect == adAffectCurrent && targets.empty()) return Fail(adErrNoCurrentRecord);
-  ClearEdit();
-  view->ClearAffected();
-  // Row by row: a failure leaves the rows deleted before it deleted.
-  for (long r : targets) {
-    hr = writeBack_.Delete(conn_, view->Rows(), (size_t)r, timeout_);
-    if (FAILED(hr)) return hr;
-    view->Deleted((size_t)r);
-  }
-  return S_OK;
+  return ChangingRecord(events_.get(), adRsnDelete, (LONG)targets.size(), [&] {
+    ClearEdit();
+    view->ClearAffected();
+    // Row by row: a failure leaves the rows deleted before it deleted.
+    for (long r : targets) {
+      HRESULT deleted = writeBack_.Delete(conn_, view->Rows(), (size_t)r, timeout_);
+      if (FAILED(deleted)) return deleted;
+      view->Deleted((size_t)r);
+    }
+    return S_OK;
+  });
 }
 
 HRESULT AdoRecordset::get_EditMode(EditModeEnum* p) {

@@ -28,6 +28,7 @@
 #include "ChunkSequence.h"
 #include "Provider.h"
 #include "RecordCursor.h"
+#include "RecordsetEventSource.h"
 #include "RowSet.h"
 #include "WriteBack.h"
 
@@ -160,6 +161,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
 
  protected:
   bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO); }
+  IUnknown* OtherInterface(REFIID riid) override;
 
  private:
   bool client() const { return location_ == adUseClient; }
@@ -172,6 +174,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   int ResolveField(const VARIANT& index) const;
   HRESULT OpenCursor(std::unique_ptr<ProviderCursor> cursor, const std::vector<std::u16string>* declTypes);
   HRESULT Execute(LONG* affected);  // runs sql_/params_ and opens the result
+  HRESULT RunAgain();               // Requery's work: closes and runs sql_/params_ again
   // The field map of the new cursor_: its columns that are not hidden.
   void MapFields();
   void FinishOpen();
@@ -217,6 +220,8 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   ChunkSequence chunks_;
 
   AdoFields* fields_ = nullptr;
+  // The recordset's events; null until a client asks for IConnectionPointContainer.
+  std::unique_ptr<RecordsetEventSource> events_;
 };
 
 }  // namespace kp::ado
