@@ -385,6 +385,8 @@ HRESULT AdoConnection::Run(std::u16string_view sql, const std::vector<Cell>& par
   HRESULT hr = session_->Execute(sql, params, cursor, affected, err);
   session_->SetCommandTimeout(commandTimeout_);
   if (FAILED(hr)) return RaiseProvider(err);
+  if (events_)
+    for (const ProviderError& warning : session_->Warnings()) events_->InfoMessage(warning);
   return S_OK;
 }
 

@@ -78,10 +78,14 @@ class ConnSink final : public CountedSink<ConnectionEventsVt> {
   // What the last WillExecute and ExecuteComplete were given.
   bool willCommand = false, willRecordset = false, completeRecordset = false;
   std::string completeCommandText;
+  std::string infoText;  // the description of the last InfoMessage's Error
   // WillConnect replaces the connection string with this when not empty.
   std::u16string newConnectionString;
 
   HRESULT __stdcall raw_InfoMessage(Error* e, EventStatusEnum* st, _Connection*) override {
+    BSTR text = nullptr;
+    if (e) e->get_Description(&text);
+    infoText = Utf8(_bstr_t(text, false));
     script.Record("InfoMessage", "", st, e);
     return S_OK;
   }

@@ -281,6 +281,21 @@ TEST_P(EventsTest, TransactionsFireCompleteEvents) {
                          "RollbackTransComplete() 1", "CommitTransComplete() 2 0x8004D00E"}));
 }
 
+// A warning the provider reports while a statement runs (ODBC's SQL_SUCCESS_WITH_INFO; here a
+// PostgreSQL notice) reaches InfoMessage as an Error with number 0 and the driver's text, before
+// ExecuteComplete. SQLite reports no warnings.
+TEST_P(EventsTest, InfoMessageCarriesProviderWarnings) {
+  if (!Quirks().postgres) GTEST_SKIP() << "only PostgreSQL's driver reports warnings (notices)";
+  ListenTo(conn_);
+  conn_->Execute(_bstr_t(u"DO $$ BEGIN RAISE NOTICE 'kp notice'; END $$"), nullptr, adExecuteNoRecords);
+  EXPECT_EQ(Take(), (Log{"WillExecute(DO $$ BEGIN RAISE NOTICE 'kp notice'; END $$) 1", "InfoMessage() 1 0x00000000",
+                         "ExecuteComplete(0) 1"}));
+  EXPECT_NE(connSink_->infoText.find("kp notice"), std::string::npos) << connSink_->infoText;
+  // A statement without warnings fires none.
+  conn_->Execute(_bstr_t(u"SELECT 1"), nullptr, adCmdText);
+  EXPECT_EQ(Take(), (Log{"WillExecute(SELECT 1) 1", "ExecuteComplete(-1) 1"}));
+}
+
 // A sink that answers adStatusUnwantedEvent is not called for that event again; its other
 // events still come, and other sinks still get the declined one.
 TEST_P(EventsTest, UnwantedEventIsNotFiredAgain) {
