@@ -184,7 +184,8 @@ HRESULT AdoCommand::raw_Execute(VARIANT* recordsAffected, VARIANT* parameters, L
     return ran;
   };
   _Recordset* result = nullptr;
-  hr = conn_->Events() ? conn_->Events()->Execute(pending, this, nullptr, run) : run(pending, affected, result);
+  hr = conn_->Events() ? conn_->Events()->Execute(pending, this, nullptr, run)
+                       : run(pending, affected, result);
   if (FAILED(hr)) return hr;
   LONG exec = pending.options == adOptionUnspecified ? 0 : (pending.options & ~0x30F);
   rs->SetActiveCommand(this);

@@ -27,6 +27,17 @@ HRESULT PutBstr(BSTR* out, std::u16string_view s) {
   return S_OK;
 }
 
+// The Error object's fields of a provider's error or warning.
+ErrorRecord RecordOf(const ProviderError& e) {
+  ErrorRecord r;
+  r.number = e.hr;
+  r.source = e.source;
+  r.description = e.description;
+  r.sqlState = e.sqlState;
+  r.native = e.native;
+  return r;
+}
+
 template <class T>
 HRESULT PutValue(T* out, T v) {
   if (!out) return E_POINTER;
@@ -106,12 +117,13 @@ HRESULT AdoConnection::raw_Execute(BSTR text, VARIANT* recordsAffected, LONG opt
   HRESULT hr;
   if (events_) {
     PendingExecute pending{std::u16string(BstrView(text)), adOpenForwardOnly, adLockReadOnly, options};
-    hr = events_->Execute(pending, nullptr, nullptr, [&](const PendingExecute& p, LONG& n, _Recordset*& result) {
-      HRESULT ran = ExecuteText(p.source, p.options, n, rs);
-      affected = n;
-      result = rs;
-      return ran;
-    });
+    hr = events_->Execute(pending, nullptr, nullptr,
+                          [&](const PendingExecute& p, LONG& n, _Recordset*& result) {
+                            HRESULT ran = ExecuteText(p.source, p.options, n, rs);
+                            affected = n;
+                            result = rs;
+                            return ran;
+                          });
     exec = pending.options == adOptionUnspecified ? 0 : (pending.options & ~0x30F);
   } else {
     hr = ExecuteText(BstrView(text), options, affected, rs);
@@ -120,7 +132,8 @@ HRESULT AdoConnection::raw_Execute(BSTR text, VARIANT* recordsAffected, LONG opt
   return HandOut(rs, affected, exec, recordsAffected, pp);
 }
 
-HRESULT AdoConnection::ExecuteText(std::u16string_view text, LONG options, LONG& affected, AdoRecordset*& rs) {
+HRESULT AdoConnection::ExecuteText(std::u16string_view text, LONG options, LONG& affected,
+                                   AdoRecordset*& rs) {
   LONG type = options == adOptionUnspecified ? adCmdUnknown : (options & 0x30F);
   if (type == 0) type = adCmdUnknown;
   return AdoRecordset::Run(this, text, {}, type, cursorLocation_, adOpenForwardOnly, adLockReadOnly,
@@ -386,7 +399,8 @@ HRESULT AdoConnection::Run(std::u16string_view sql, const std::vector<Cell>& par
   session_->SetCommandTimeout(commandTimeout_);
   if (FAILED(hr)) return RaiseProvider(err);
   if (events_)
-    for (const ProviderError& warning : session_->Warnings()) events_->InfoMessage(warning);
+    for (const ProviderError& warning : session_->Warnings())
+      events_->InfoMessage(RecordOf(warning));
   return S_OK;
 }
 
@@ -412,15 +426,7 @@ HRESULT AdoConnection::RunWrite(std::u16string_view sql, const std::vector<Cell>
 
 HRESULT AdoConnection::RaiseProvider(const ProviderError& err) {
   std::vector<ErrorRecord> records;
-  auto add = [&](const ProviderError& e) {
-    ErrorRecord r;
-    r.number = e.hr;
-    r.source = e.source;
-    r.description = e.description;
-    r.sqlState = e.sqlState;
-    r.native = e.native;
-    records.push_back(std::move(r));
-  };
+  auto add = [&](const ProviderError& e) { records.push_back(RecordOf(e)); };
   add(err);
   for (const ProviderError& e : err.further) add(e);
   errors_->Replace(std::move(records));

@@ -388,7 +388,8 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
   };
   LONG affected = -1;
   _Recordset* result = nullptr;
-  return conn_->Events() ? conn_->Events()->Execute(pending, nullptr, this, run) : run(pending, affected, result);
+  return conn_->Events() ? conn_->Events()->Execute(pending, nullptr, this, run)
+                         : run(pending, affected, result);
 }
 
 HRESULT AdoRecordset::raw_Requery(LONG) {
@@ -482,7 +483,8 @@ HRESULT AdoRecordset::raw_Move(LONG n, VARIANT start) {
     bool refused = !client() && n >= 0 && !RecordsetArgs::Missing(start);
     return Fail(refused ? adErrFeatureNotAvailable : adErrObjectClosed);
   }
-  return Moving(events_.get(), adRsnMove, [&] { return cursor_->Move(n, start, [this] { return BeforeMove(); }); });
+  return Moving(events_.get(), adRsnMove,
+                [&] { return cursor_->Move(n, start, [this] { return BeforeMove(); }); });
 }
 
 HRESULT AdoRecordset::get_BOF(VARIANT_BOOL* pb) {
@@ -756,7 +758,8 @@ HRESULT AdoRecordset::raw_CancelUpdate() {
     return S_OK;
   };
   if (!writeBack_.Pending()) return cancel();
-  return ChangingRecord(events_.get(), writeBack_.Mode() == adEditAdd ? adRsnUndoAddNew : adRsnUndoUpdate, 1, cancel);
+  return ChangingRecord(events_.get(), writeBack_.Mode() == adEditAdd ? adRsnUndoAddNew : adRsnUndoUpdate, 1,
+                        cancel);
 }
 
 HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {

@@ -13,8 +13,12 @@
 
 namespace kp::ado {
 
-inline IUnknown* EnumeratedPointer(const CONNECTDATA& d) { return d.pUnk; }
-inline IUnknown* EnumeratedPointer(IConnectionPoint* p) { return p; }
+inline IUnknown* EnumeratedPointer(const CONNECTDATA& d) {
+  return d.pUnk;
+}
+inline IUnknown* EnumeratedPointer(IConnectionPoint* p) {
+  return p;
+}
 
 template <class IEnum, class T>
 class ComEnumerator final : public IEnum {

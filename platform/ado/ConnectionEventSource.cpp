@@ -28,6 +28,21 @@ enum ConnectionEvent {
 
 using Sink = ConnectionEventsVt;
 
+// Fires the Complete event `event` after the work answered hr: adStatusOK without an Error, or
+// adStatusErrorsOccurred with the failure's Error (an Error 3712 when a Will event cancelled the
+// work). The thread's error object is the work's again afterwards.
+template <class Call>
+void FireComplete(ConnectionPoint& point, int event, Errors* errors, HRESULT hr, bool cancelled,
+                  Call&& call) {
+  KeptErrorInfo kept;
+  Error* error = cancelled    ? MakeAdoEventError(adErrOperationCancelled, kSrcConnection)
+                 : FAILED(hr) ? MakeEventError(hr, errors)
+                              : nullptr;
+  point.Fire<Sink>(event, 0, error ? adStatusErrorsOccurred : adStatusOK,
+                   [&](Sink* s, EventStatusEnum* st) { call(s, error, st); });
+  if (error) error->Release();
+}
+
 // An in/out BSTR argument: the sink may free it and store another.
 struct BstrArg {
   explicit BstrArg(std::u16string_view text) : b(AllocBstr(text)) {}
@@ -44,11 +59,6 @@ ConnectionEventSource::ConnectionEventSource(_Connection* owner, Errors* errors)
   point_ = &container_.Add(__uuidof(ConnectionEvents), __uuidof(ConnectionEventsVt));
 }
 
-Error* ConnectionEventSource::ErrorFor(HRESULT hr, EventStatusEnum& status) const {
-  status = SUCCEEDED(hr) ? adStatusOK : adStatusErrorsOccurred;
-  return SUCCEEDED(hr) ? nullptr : MakeEventError(hr, errors_);
-}
-
 HRESULT ConnectionEventSource::Open(BSTR cs, BSTR user, BSTR password, LONG options,
                                     const std::function<HRESULT(BSTR, BSTR, BSTR, LONG)>& open) {
   if (!Listening()) return open(cs, user, password, options);
@@ -56,14 +66,10 @@ HRESULT ConnectionEventSource::Open(BSTR cs, BSTR user, BSTR password, LONG opti
   bool cancel = point_->Fire<Sink>(kWillConnect, 0, adStatusOK, [&](Sink* s, EventStatusEnum* st) {
     s->raw_WillConnect(&c.b, &u.b, &p.b, &options, st, owner_);
   });
-  HRESULT hr = cancel ? AdoFail(AdoErr(adErrOperationCancelled), kSrcConnection) : open(c.b, u.b, p.b, options);
-  KeptErrorInfo kept;
-  EventStatusEnum status;
-  Error* error = cancel ? MakeAdoEventError(adErrOperationCancelled, kSrcConnection) : ErrorFor(hr, status);
-  if (cancel) status = adStatusErrorsOccurred;
-  point_->Fire<Sink>(kConnectComplete, 0, status,
-                     [&](Sink* s, EventStatusEnum* st) { s->raw_ConnectComplete(error, st, owner_); });
-  if (error) error->Release();
+  HRESULT hr =
+      cancel ? AdoFail(AdoErr(adErrOperationCancelled), kSrcConnection) : open(c.b, u.b, p.b, options);
+  FireComplete(*point_, kConnectComplete, errors_, hr, cancel,
+               [&](Sink* s, Error* e, EventStatusEnum* st) { s->raw_ConnectComplete(e, st, owner_); });
   return hr;
 }
 
@@ -83,12 +89,9 @@ HRESULT ConnectionEventSource::Execute(PendingExecute& pending, _Command* comman
                        recordset, owner_);
   });
   pending.source = std::u16string(BstrView(source.b));
-  HRESULT hr = cancel ? AdoFail(AdoErr(adErrOperationCancelled), kSrcConnection) : run(pending, affected, result);
+  HRESULT hr =
+      cancel ? AdoFail(AdoErr(adErrOperationCancelled), kSrcConnection) : run(pending, affected, result);
   if (!point_->Wants(kExecuteComplete, 0)) return hr;
-  KeptErrorInfo kept;
-  EventStatusEnum status;
-  Error* error = cancel ? MakeAdoEventError(adErrOperationCancelled, kSrcConnection) : ErrorFor(hr, status);
-  if (cancel) status = adStatusErrorsOccurred;
   // ExecuteComplete always names a Command: for Connection.Execute and Recordset.Open, one made
   // for the occasion, as ADO makes one internally.
   _Command* made = nullptr;
@@ -101,51 +104,32 @@ HRESULT ConnectionEventSource::Execute(PendingExecute& pending, _Command* comman
     command = made = c;
   }
   if (!result) result = recordset;
-  point_->Fire<Sink>(kExecuteComplete, 0, status, [&](Sink* s, EventStatusEnum* st) {
-    s->raw_ExecuteComplete(affected, error, st, command, result, owner_);
+  FireComplete(*point_, kExecuteComplete, errors_, hr, cancel, [&](Sink* s, Error* e, EventStatusEnum* st) {
+    s->raw_ExecuteComplete(affected, e, st, command, result, owner_);
   });
   if (made) made->Release();
-  if (error) error->Release();
   return hr;
 }
 
 void ConnectionEventSource::BeginTransComplete(LONG level, HRESULT hr) {
-  KeptErrorInfo kept;
-  EventStatusEnum status;
-  Error* error = ErrorFor(hr, status);
-  point_->Fire<Sink>(kBeginTransComplete, 0, status, [&](Sink* s, EventStatusEnum* st) {
-    s->raw_BeginTransComplete(level, error, st, owner_);
+  FireComplete(*point_, kBeginTransComplete, errors_, hr, false, [&](Sink* s, Error* e, EventStatusEnum* st) {
+    s->raw_BeginTransComplete(level, e, st, owner_);
   });
-  if (error) error->Release();
 }
 
 void ConnectionEventSource::CommitTransComplete(HRESULT hr) {
-  KeptErrorInfo kept;
-  EventStatusEnum status;
-  Error* error = ErrorFor(hr, status);
-  point_->Fire<Sink>(kCommitTransComplete, 0, status,
-                     [&](Sink* s, EventStatusEnum* st) { s->raw_CommitTransComplete(error, st, owner_); });
-  if (error) error->Release();
+  FireComplete(*point_, kCommitTransComplete, errors_, hr, false,
+               [&](Sink* s, Error* e, EventStatusEnum* st) { s->raw_CommitTransComplete(e, st, owner_); });
 }
 
 void ConnectionEventSource::RollbackTransComplete(HRESULT hr) {
-  KeptErrorInfo kept;
-  EventStatusEnum status;
-  Error* error = ErrorFor(hr, status);
-  point_->Fire<Sink>(kRollbackTransComplete, 0, status,
-                     [&](Sink* s, EventStatusEnum* st) { s->raw_RollbackTransComplete(error, st, owner_); });
-  if (error) error->Release();
+  FireComplete(*point_, kRollbackTransComplete, errors_, hr, false,
+               [&](Sink* s, Error* e, EventStatusEnum* st) { s->raw_RollbackTransComplete(e, st, owner_); });
 }
 
-void ConnectionEventSource::InfoMessage(const ProviderError& warning) {
+void ConnectionEventSource::InfoMessage(const ErrorRecord& warning) {
   if (!point_->Wants(kInfoMessage, 0)) return;
-  ErrorRecord r;
-  r.number = warning.hr;
-  r.source = warning.source;
-  r.description = warning.description;
-  r.sqlState = warning.sqlState;
-  r.native = warning.native;
-  Error* error = new AdoErrorItem(std::move(r));
+  Error* error = new AdoErrorItem(warning);
   point_->Fire<Sink>(kInfoMessage, 0, adStatusOK,
                      [&](Sink* s, EventStatusEnum* st) { s->raw_InfoMessage(error, st, owner_); });
   error->Release();

@@ -26,7 +26,7 @@
 
 namespace kp::ado {
 
-struct ProviderError;
+struct ErrorRecord;
 
 // What WillExecute shows a sink and lets it change.
 struct PendingExecute {
@@ -60,11 +60,9 @@ class ConnectionEventSource {
   void CommitTransComplete(HRESULT hr);
   void RollbackTransComplete(HRESULT hr);
   // A warning the provider reported during an operation of this connection.
-  void InfoMessage(const ProviderError& warning);
+  void InfoMessage(const ErrorRecord& warning);
 
  private:
-  // The Error for a Complete event after hr (null when hr succeeded) and the status with it.
-  Error* ErrorFor(HRESULT hr, EventStatusEnum& status) const;
   _Connection* owner_;
   Errors* errors_;
   EventContainer container_;

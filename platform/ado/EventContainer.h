@@ -22,7 +22,9 @@ class EventContainer final : public IConnectionPointContainer {
   // Adds the point of outgoing interface iid whose sinks answer sinkIid.
   ConnectionPoint& Add(const IID& iid, const IID& sinkIid);
 
-  HRESULT __stdcall QueryInterface(REFIID riid, void** ppv) override { return owner_->QueryInterface(riid, ppv); }
+  HRESULT __stdcall QueryInterface(REFIID riid, void** ppv) override {
+    return owner_->QueryInterface(riid, ppv);
+  }
   ULONG __stdcall AddRef() override { return owner_->AddRef(); }
   ULONG __stdcall Release() override { return owner_->Release(); }
   HRESULT __stdcall EnumConnectionPoints(IEnumConnectionPoints** pp) override;

@@ -55,8 +55,9 @@ bool RecordsetEventSource::AtEnd() const {
   return SUCCEEDED(owner_->get_adoEOF(&eof)) && eof == VARIANT_TRUE;
 }
 
-HRESULT RecordsetEventSource::Around(EventStatusEnum willStatus, const std::function<bool(EventStatusEnum)>& will,
-                                     const Work& work, const std::function<void(Error*, EventStatusEnum)>& complete) {
+HRESULT RecordsetEventSource::Around(EventStatusEnum willStatus,
+                                     const std::function<bool(EventStatusEnum)>& will, const Work& work,
+                                     const std::function<void(Error*, EventStatusEnum)>& complete) {
   bool cancel = will(willStatus);
   HRESULT hr = cancel ? AdoFail(AdoErr(adErrOperationCancelled), kSrcRecordset) : work();
   KeptErrorInfo kept;
@@ -152,7 +153,8 @@ HRESULT RecordsetEventSource::ChangeRecord(EventReasonEnum reason, LONG count, c
   return Around(adStatusOK, will, change, complete);
 }
 
-HRESULT RecordsetEventSource::ChangeRecordset(EventReasonEnum reason, EventStatusEnum status, const Work& change) {
+HRESULT RecordsetEventSource::ChangeRecordset(EventReasonEnum reason, EventStatusEnum status,
+                                              const Work& change) {
   auto will = [&](EventStatusEnum in) {
     return point_->Fire<Sink>(kWillChangeRecordset, reason, in, [&](Sink* s, EventStatusEnum* st) {
       s->raw_WillChangeRecordset(reason, st, owner_);

@@ -49,8 +49,8 @@ class RecordsetEventSource {
  private:
   // Fires will (a Will event: answers whether a sink cancelled), runs work unless cancelled, then
   // fires complete with the Error and status of the result.
-  HRESULT Around(EventStatusEnum willStatus, const std::function<bool(EventStatusEnum)>& will, const Work& work,
-                 const std::function<void(Error*, EventStatusEnum)>& complete);
+  HRESULT Around(EventStatusEnum willStatus, const std::function<bool(EventStatusEnum)>& will,
+                 const Work& work, const std::function<void(Error*, EventStatusEnum)>& complete);
   // The Errors of the recordset's connection (null without one); a reference the caller releases.
   Errors* ConnectionErrors() const;
   bool AtEnd() const;

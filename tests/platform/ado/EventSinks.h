@@ -124,7 +124,8 @@ class ConnSink final : public CountedSink<ConnectionEventsVt> {
     script.Record("ExecuteComplete", std::to_string(affected), st, e);
     return S_OK;
   }
-  HRESULT __stdcall raw_WillConnect(BSTR* cs, BSTR*, BSTR*, LONG*, EventStatusEnum* st, _Connection*) override {
+  HRESULT __stdcall raw_WillConnect(BSTR* cs, BSTR*, BSTR*, LONG*, EventStatusEnum* st,
+                                    _Connection*) override {
     script.Record("WillConnect", "", st, nullptr);
     if (!newConnectionString.empty()) {
       SysFreeString(*cs);
@@ -176,7 +177,8 @@ class RsSink final : public CountedSink<RecordsetEventsVt> {
     script.Record("FieldChangeComplete", FieldsText(n, fields), st, e);
     return S_OK;
   }
-  HRESULT __stdcall raw_WillChangeRecord(EventReasonEnum r, LONG n, EventStatusEnum* st, _Recordset*) override {
+  HRESULT __stdcall raw_WillChangeRecord(EventReasonEnum r, LONG n, EventStatusEnum* st,
+                                         _Recordset*) override {
     script.Record("WillChangeRecord", Reason(r) + "," + std::to_string(n), st, nullptr);
     return S_OK;
   }
@@ -291,8 +293,9 @@ class EventsTest : public AdoTest {
   }
   // A client recordset over t (three rows: 1 a, 2 b, 3 c) with a recording sink advised.
   _RecordsetPtr ListenedRows(LockTypeEnum lock = adLockOptimistic) {
-    Exec(u"CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(10)); INSERT INTO t VALUES (1, 'a'); "
-         u"INSERT INTO t VALUES (2, 'b'); INSERT INTO t VALUES (3, 'c')");
+    Exec(
+        u"CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(10)); INSERT INTO t VALUES (1, 'a'); "
+        u"INSERT INTO t VALUES (2, 'b'); INSERT INTO t VALUES (3, 'c')");
     _RecordsetPtr rs = OpenClient(u"SELECT id, name FROM t ORDER BY id", lock);
     rsSink_ = new RsSink(script_);
     AdviseOn(rs, __uuidof(RecordsetEvents), rsSink_);

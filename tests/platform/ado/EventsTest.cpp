@@ -234,8 +234,8 @@ TEST_P(EventsTest, CommandExecuteAndRecordsetOpenNameTheirObjects) {
   EXPECT_FALSE(connSink_->willCommand);
   EXPECT_TRUE(connSink_->willRecordset);
   EXPECT_EQ((long)rs->GetCollect(_variant_t(0L)), 4);
-  EXPECT_EQ(Take(), (Log{"WillExecute(SELECT v FROM t) 1", "ExecuteComplete(-1) 1", "WillExecute(SELECT v FROM t) 1",
-                         "ExecuteComplete(-1) 1"}));
+  EXPECT_EQ(Take(), (Log{"WillExecute(SELECT v FROM t) 1", "ExecuteComplete(-1) 1",
+                         "WillExecute(SELECT v FROM t) 1", "ExecuteComplete(-1) 1"}));
 }
 
 // A failing statement passes adStatusErrorsOccurred and the provider's Error (the first of
@@ -246,7 +246,8 @@ TEST_P(EventsTest, FailedExecuteReportsTheProviderError) {
   EXPECT_TRUE(FAILED(hr));
   char hex[16];
   snprintf(hex, sizeof hex, "%08X", (unsigned)hr);
-  EXPECT_EQ(Take(), (Log{"WillExecute(SELECT * FROM missing_table) 1", std::string("ExecuteComplete(-1) 2 0x") + hex}));
+  EXPECT_EQ(Take(), (Log{"WillExecute(SELECT * FROM missing_table) 1",
+                         std::string("ExecuteComplete(-1) 2 0x") + hex}));
   EXPECT_EQ(conn_->GetErrors()->GetItem(_variant_t(0L))->GetNumber(), hr);
 }
 
@@ -288,8 +289,8 @@ TEST_P(EventsTest, InfoMessageCarriesProviderWarnings) {
   if (!Quirks().postgres) GTEST_SKIP() << "only PostgreSQL's driver reports warnings (notices)";
   ListenTo(conn_);
   conn_->Execute(_bstr_t(u"DO $$ BEGIN RAISE NOTICE 'kp notice'; END $$"), nullptr, adExecuteNoRecords);
-  EXPECT_EQ(Take(), (Log{"WillExecute(DO $$ BEGIN RAISE NOTICE 'kp notice'; END $$) 1", "InfoMessage() 1 0x00000000",
-                         "ExecuteComplete(0) 1"}));
+  EXPECT_EQ(Take(), (Log{"WillExecute(DO $$ BEGIN RAISE NOTICE 'kp notice'; END $$) 1",
+                         "InfoMessage() 1 0x00000000", "ExecuteComplete(0) 1"}));
   EXPECT_NE(connSink_->infoText.find("kp notice"), std::string::npos) << connSink_->infoText;
   // A statement without warnings fires none.
   conn_->Execute(_bstr_t(u"SELECT 1"), nullptr, adCmdText);
@@ -378,9 +379,10 @@ TEST_P(EventsTest, FieldWritesAndUpdateFireChangeEvents) {
   name->PutValue(_variant_t(_bstr_t(u"x")));
   name->PutValue(_variant_t(_bstr_t(u"y")));
   rs->Update();
-  EXPECT_EQ(Take(), (Log{"WillChangeField(1:name) 1", "WillChangeRecord(11,1) 1", "RecordChangeComplete(11,1) 1",
-                         "FieldChangeComplete(1:name) 1", "WillChangeField(1:name) 1",
-                         "FieldChangeComplete(1:name) 1", "WillChangeRecord(3,1) 1", "RecordChangeComplete(3,1) 1"}));
+  EXPECT_EQ(Take(),
+            (Log{"WillChangeField(1:name) 1", "WillChangeRecord(11,1) 1", "RecordChangeComplete(11,1) 1",
+                 "FieldChangeComplete(1:name) 1", "WillChangeField(1:name) 1",
+                 "FieldChangeComplete(1:name) 1", "WillChangeRecord(3,1) 1", "RecordChangeComplete(3,1) 1"}));
   _RecordsetPtr check = conn_->Execute(_bstr_t(u"SELECT name FROM t WHERE id = 1"), nullptr, adCmdText);
   EXPECT_EQ(Utf8(_bstr_t(check->GetCollect(_variant_t(0L)))), "y");
 }
@@ -408,9 +410,10 @@ TEST_P(EventsTest, AddNewCancelUpdateAndDeleteReasons) {
   rs->CancelUpdate();
   rs->Delete(adAffectCurrent);
   Log log = Take();
-  EXPECT_EQ(log, (Log{"WillChangeField(1:name) 1", "WillChangeRecord(11,1) 1", "RecordChangeComplete(11,1) 1",
-                      "FieldChangeComplete(1:name) 1", "WillChangeRecord(4,1) 1", "RecordChangeComplete(4,1) 1",
-                      "WillChangeRecord(2,1) 1", "RecordChangeComplete(2,1) 1"}));
+  EXPECT_EQ(log,
+            (Log{"WillChangeField(1:name) 1", "WillChangeRecord(11,1) 1", "RecordChangeComplete(11,1) 1",
+                 "FieldChangeComplete(1:name) 1", "WillChangeRecord(4,1) 1", "RecordChangeComplete(4,1) 1",
+                 "WillChangeRecord(2,1) 1", "RecordChangeComplete(2,1) 1"}));
   EXPECT_EQ(RowCount(), 2);
 }
 
@@ -420,8 +423,9 @@ TEST_P(EventsTest, AddNewThenUpdateOrder) {
   rs->AddNew();
   rs->PutCollect(_variant_t(0L), _variant_t(9L));
   rs->CancelUpdate();
-  EXPECT_EQ(Take(), (Log{"WillChangeRecord(1,1) 1", "RecordChangeComplete(1,1) 1", "WillChangeField(1:id) 1",
-                         "FieldChangeComplete(1:id) 1", "WillChangeRecord(5,1) 1", "RecordChangeComplete(5,1) 1"}));
+  EXPECT_EQ(Take(),
+            (Log{"WillChangeRecord(1,1) 1", "RecordChangeComplete(1,1) 1", "WillChangeField(1:id) 1",
+                 "FieldChangeComplete(1:id) 1", "WillChangeRecord(5,1) 1", "RecordChangeComplete(5,1) 1"}));
 }
 
 // Cancelling WillChangeRecord for a Delete fails it with 3712 and deletes nothing.
@@ -468,7 +472,8 @@ TEST_P(EventsTest, RequeryAndCloseFireRecordsetEvents) {
   EXPECT_EQ(rs->GetRecordCount(), 3);
   rs->Close();
   EXPECT_EQ(Take(), (Log{"WillChangeRecordset(7) 1", "WillMove(7) 1", "MoveComplete(7) 1",
-                         "RecordsetChangeComplete(7) 1", "WillChangeRecordset(9) 1", "RecordsetChangeComplete(9) 1"}));
+                         "RecordsetChangeComplete(7) 1", "WillChangeRecordset(9) 1",
+                         "RecordsetChangeComplete(9) 1"}));
 }
 
 // Closing the connection closes its recordsets: their WillChangeRecordset(adRsnClose) gets
