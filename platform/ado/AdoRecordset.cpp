@@ -50,6 +50,7 @@ AdoRecordset::AdoRecordset() {
 }
 
 AdoRecordset::~AdoRecordset() {
+  LeaveClones();
   Detach();
   if (activeCommand_) activeCommand_->Release();
   VariantClear(&filter_);
@@ -75,7 +76,7 @@ void AdoRecordset::Detach() {
 void AdoRecordset::CloseForConnection() {
   // The connection is going away: keep no reference to it.
   if (conn_) {
-    ChangingRecordset(events_.get(), adRsnClose, adStatusCantDeny, [&] {
+    ChangingRecordset(events_, adRsnClose, adStatusCantDeny, [&] {
       AdoConnection* c = conn_;
       conn_ = nullptr;
       Detach();
@@ -83,6 +84,11 @@ void AdoRecordset::CloseForConnection() {
       return S_OK;
     });
   }
+}
+
+void AdoRecordset::LeaveClones() {
+  if (clones_) clones_->Leave(&events_);
+  clones_.reset();
 }
 
 IUnknown* AdoRecordset::OtherInterface(REFIID riid) {
@@ -397,11 +403,12 @@ HRESULT AdoRecordset::raw_Requery(LONG) {
   if (FAILED(hr)) return hr;
   if (writeBack_.Mode() != adEditNone) return Fail(adErrIllegalOperation);
   if (!conn_) return Fail(adErrInvalidConnection);
-  return ChangingRecordset(events_.get(), adRsnRequery, adStatusOK,
-                           [&] { return Moving(events_.get(), adRsnRequery, [&] { return RunAgain(); }); });
+  return ChangingRecordset(events_, adRsnRequery, adStatusOK,
+                           [&] { return Moving(events_, adRsnRequery, [&] { return RunAgain(); }); });
 }
 
 HRESULT AdoRecordset::RunAgain() {
+  LeaveClones();  // new rows: the clones keep the old ones
   AdoConnection* conn = conn_;
   conn->AddRef();
   std::u16string sql = sql_;
@@ -424,7 +431,7 @@ HRESULT AdoRecordset::RunAgain() {
 HRESULT AdoRecordset::raw_Close() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  return ChangingRecordset(events_.get(), adRsnClose, adStatusOK, [&] {
+  return ChangingRecordset(events_, adRsnClose, adStatusOK, [&] {
     Detach();
     return S_OK;
   });
@@ -450,28 +457,28 @@ HRESULT AdoRecordset::BeforeMove() {
 }
 
 HRESULT AdoRecordset::raw_MoveNext() {
-  return Moving(events_.get(), adRsnMoveNext, [&] {
+  return Moving(events_, adRsnMoveNext, [&] {
     HRESULT hr = BeforeMove();
     return FAILED(hr) ? hr : cursor_->MoveNext();
   });
 }
 
 HRESULT AdoRecordset::raw_MovePrevious() {
-  return Moving(events_.get(), adRsnMovePrevious, [&] {
+  return Moving(events_, adRsnMovePrevious, [&] {
     HRESULT hr = BeforeMove();
     return FAILED(hr) ? hr : cursor_->MovePrevious();
   });
 }
 
 HRESULT AdoRecordset::raw_MoveFirst() {
-  return Moving(events_.get(), adRsnMoveFirst, [&] {
+  return Moving(events_, adRsnMoveFirst, [&] {
     HRESULT hr = BeforeMove();
     return FAILED(hr) ? hr : cursor_->MoveFirst();
   });
 }
 
 HRESULT AdoRecordset::raw_MoveLast() {
-  return Moving(events_.get(), adRsnMoveLast, [&] {
+  return Moving(events_, adRsnMoveLast, [&] {
     HRESULT hr = BeforeMove();
     return FAILED(hr) ? hr : cursor_->MoveLast();
   });
@@ -483,8 +490,7 @@ HRESULT AdoRecordset::raw_Move(LONG n, VARIANT start) {
     bool refused = !client() && n >= 0 && !RecordsetArgs::Missing(start);
     return Fail(refused ? adErrFeatureNotAvailable : adErrObjectClosed);
   }
-  return Moving(events_.get(), adRsnMove,
-                [&] { return cursor_->Move(n, start, [this] { return BeforeMove(); }); });
+  return Moving(events_, adRsnMove, [&] { return cursor_->Move(n, start, [this] { return BeforeMove(); }); });
 }
 
 HRESULT AdoRecordset::get_BOF(VARIANT_BOOL* pb) {
@@ -520,7 +526,7 @@ HRESULT AdoRecordset::get_AbsolutePosition(PositionEnum* p) {
 }
 
 HRESULT AdoRecordset::put_AbsolutePosition(PositionEnum v) {
-  return Moving(events_.get(), adRsnMove, [&] {
+  return Moving(events_, adRsnMove, [&] {
     HRESULT hr = BeforeMove();
     return FAILED(hr) ? hr : cursor_->SetAbsolutePosition(v);
   });
@@ -535,7 +541,7 @@ HRESULT AdoRecordset::get_Bookmark(VARIANT* pv) {
 }
 
 HRESULT AdoRecordset::put_Bookmark(VARIANT v) {
-  return Moving(events_.get(), adRsnMove, [&] {
+  return Moving(events_, adRsnMove, [&] {
     HRESULT hr = BeforeMove();
     return FAILED(hr) ? hr : cursor_->SetBookmark(v);
   });
@@ -627,7 +633,7 @@ void AdoRecordset::ClearEdit() {
 HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   HRESULT hr = CheckWritable(f);
   if (FAILED(hr)) return hr;
-  return ChangingField(events_.get(), f, !writeBack_.Pending(), [&] {
+  return ChangingField(events_, clones_.get(), f, !writeBack_.Pending(), [&] {
     if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
     HRESULT put = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
     if (FAILED(put)) return put;
@@ -703,7 +709,7 @@ HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
     hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
-  hr = ChangingRecord(events_.get(), adRsnAddNew, 1, [&] {
+  hr = ChangingRecord(events_, clones_.get(), adRsnAddNew, 1, [&] {
     cursor_->View()->StartAdd();  // only client views are updatable
     writeBack_.BeginAdd(cursor_->Columns().size());
     chunks_.End();
@@ -733,7 +739,7 @@ HRESULT AdoRecordset::raw_Update(VARIANT fields, VARIANT values) {
     if (FAILED(hr)) return hr;
   }
   if (!writeBack_.Pending()) return S_OK;  // nothing pending
-  hr = ChangingRecord(events_.get(), adRsnUpdate, 1, [&] { return WriteEdit(); });
+  hr = ChangingRecord(events_, clones_.get(), adRsnUpdate, 1, [&] { return WriteEdit(); });
   if (FAILED(hr)) return hr;
   return S_OK;
 }
@@ -758,8 +764,8 @@ HRESULT AdoRecordset::raw_CancelUpdate() {
     return S_OK;
   };
   if (!writeBack_.Pending()) return cancel();
-  return ChangingRecord(events_.get(), writeBack_.Mode() == adEditAdd ? adRsnUndoAddNew : adRsnUndoUpdate, 1,
-                        cancel);
+  return ChangingRecord(events_, clones_.get(),
+                        writeBack_.Mode() == adEditAdd ? adRsnUndoAddNew : adRsnUndoUpdate, 1, cancel);
 }
 
 HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
@@ -775,7 +781,7 @@ HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
   ClientView* view = cursor_->View();  // only client views are updatable
   std::vector<long> targets = view->DeleteTargets(affect);
   if (affect == adAffectCurrent && targets.empty()) return Fail(adErrNoCurrentRecord);
-  return ChangingRecord(events_.get(), adRsnDelete, (LONG)targets.size(), [&] {
+  return ChangingRecord(events_, clones_.get(), adRsnDelete, (LONG)targets.size(), [&] {
     ClearEdit();
     view->ClearAffected();
     // Row by row: a failure leaves the rows deleted before it deleted.
@@ -959,6 +965,12 @@ HRESULT AdoRecordset::raw_Clone(LockTypeEnum lockType, _Recordset** pp) {
   c->cursor_ = view->Clone(c->fieldMap_);  // the same rows, a view of its own
   c->writeBack_.CopyAnalysis(writeBack_, c->lockType_ != adLockReadOnly);
   c->FinishOpen();
+  if (!clones_) {
+    clones_ = std::make_shared<CloneEvents>();
+    clones_->Join(&events_);
+  }
+  c->clones_ = clones_;
+  clones_->Join(&c->events_);
   *pp = c;
   return S_OK;
 }

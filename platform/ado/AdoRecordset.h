@@ -222,6 +222,9 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   AdoFields* fields_ = nullptr;
   // The recordset's events; null until a client asks for IConnectionPointContainer.
   std::unique_ptr<RecordsetEventSource> events_;
+  // The recordsets sharing this one's rows (it and its clones); null until it is cloned.
+  std::shared_ptr<CloneEvents> clones_;
+  void LeaveClones();
 };
 
 }  // namespace kp::ado

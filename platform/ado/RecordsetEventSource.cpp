@@ -24,6 +24,12 @@ enum RecordsetEvent {
 
 using Sink = RecordsetEventsVt;
 
+size_t Index(const RecordsetEventSource::Hearers& all, const RecordsetEventSource* r) {
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i] == r) return i;
+  return 0;
+}
+
 }  // namespace
 
 RecordsetEventSource::RecordsetEventSource(_Recordset* owner) : owner_(owner), container_(owner) {
@@ -55,21 +61,33 @@ bool RecordsetEventSource::AtEnd() const {
   return SUCCEEDED(owner_->get_adoEOF(&eof)) && eof == VARIANT_TRUE;
 }
 
-HRESULT RecordsetEventSource::Around(EventStatusEnum willStatus,
-                                     const std::function<bool(EventStatusEnum)>& will, const Work& work,
-                                     const std::function<void(Error*, EventStatusEnum)>& complete) {
-  bool cancel = will(willStatus);
+RecordsetEventSource::Hearers RecordsetEventSource::Hear(const std::unique_ptr<RecordsetEventSource>& self,
+                                                         const CloneEvents* clones) {
+  Hearers all;
+  if (self && self->Listening()) all.push_back(self.get());
+  if (clones)
+    for (RecordsetEventSource* other : clones->Others(&self))
+      if (other->Listening()) all.push_back(other);
+  return all;
+}
+
+HRESULT RecordsetEventSource::Around(const Hearers& all, EventStatusEnum willStatus, const Will& will,
+                                     const Work& work, const Complete& complete) {
+  if (all.empty()) return work();
+  bool cancel = false;
+  for (RecordsetEventSource* source : all) cancel = will(*source, willStatus) || cancel;
   HRESULT hr = cancel ? AdoFail(AdoErr(adErrOperationCancelled), kSrcRecordset) : work();
   KeptErrorInfo kept;
   Error* error = nullptr;
   if (cancel) {
     error = MakeAdoEventError(adErrOperationCancelled, kSrcRecordset);
   } else if (FAILED(hr)) {
-    Errors* errors = ConnectionErrors();
+    Errors* errors = all.front()->ConnectionErrors();
     error = MakeEventError(hr, errors);
     if (errors) errors->Release();
   }
-  complete(error, error ? adStatusErrorsOccurred : adStatusOK);
+  for (RecordsetEventSource* source : all)
+    complete(*source, error, error ? adStatusErrorsOccurred : adStatusOK);
   if (error) error->Release();
   return hr;
 }
@@ -77,9 +95,9 @@ HRESULT RecordsetEventSource::Around(EventStatusEnum willStatus,
 HRESULT RecordsetEventSource::Move(EventReasonEnum reason, const Work& move) {
   // EndOfRecordset belongs to moves forward off the last row.
   const bool wasAtEnd = (reason != adRsnMoveNext && reason != adRsnMove) || AtEnd();
-  auto will = [&](EventStatusEnum status) {
-    return point_->Fire<Sink>(kWillMove, reason, status,
-                              [&](Sink* s, EventStatusEnum* st) { s->raw_WillMove(reason, st, owner_); });
+  auto will = [&](RecordsetEventSource& r, EventStatusEnum status) {
+    return r.point_->Fire<Sink>(kWillMove, reason, status,
+                                [&](Sink* s, EventStatusEnum* st) { s->raw_WillMove(reason, st, r.owner_); });
   };
   auto moveThenEnd = [&]() {
     HRESULT hr = move();
@@ -92,15 +110,15 @@ HRESULT RecordsetEventSource::Move(EventReasonEnum reason, const Work& move) {
     }
     return hr;
   };
-  auto complete = [&](Error* error, EventStatusEnum status) {
-    point_->Fire<Sink>(kMoveComplete, reason, status,
-                       [&](Sink* s, EventStatusEnum* st) { s->raw_MoveComplete(reason, error, st, owner_); });
+  auto complete = [&](RecordsetEventSource& r, Error* error, EventStatusEnum status) {
+    r.point_->Fire<Sink>(kMoveComplete, reason, status, [&](Sink* s, EventStatusEnum* st) {
+      s->raw_MoveComplete(reason, error, st, r.owner_);
+    });
   };
-  return Around(adStatusOK, will, moveThenEnd, complete);
+  return Around({this}, adStatusOK, will, moveThenEnd, complete);
 }
 
-HRESULT RecordsetEventSource::ChangeField(int f, bool firstChange, const Work& change) {
-  // Fields: an array of the Field objects written (one here).
+VARIANT RecordsetEventSource::FieldList(int f) const {
   Fields* fields = nullptr;
   Field* field = nullptr;
   VARIANT index;
@@ -123,49 +141,57 @@ HRESULT RecordsetEventSource::ChangeField(int f, bool firstChange, const Work& c
     SafeArrayPutElement(list.parray, &at, &item);
   }
   if (field) field->Release();
-  auto will = [&](EventStatusEnum status) {
-    return point_->Fire<Sink>(kWillChangeField, 0, status, [&](Sink* s, EventStatusEnum* st) {
-      s->raw_WillChangeField(1, list, st, owner_);
+  return list;
+}
+
+HRESULT RecordsetEventSource::ChangeField(const Hearers& all, int f, bool firstChange, const Work& change) {
+  std::vector<VARIANT> lists;  // each recordset names its own Field
+  for (RecordsetEventSource* source : all) lists.push_back(source->FieldList(f));
+  auto listOf = [&](RecordsetEventSource& r) -> VARIANT& { return lists[Index(all, &r)]; };
+  auto will = [&](RecordsetEventSource& r, EventStatusEnum status) {
+    return r.point_->Fire<Sink>(kWillChangeField, 0, status, [&](Sink* s, EventStatusEnum* st) {
+      s->raw_WillChangeField(1, listOf(r), st, r.owner_);
     });
   };
-  auto write = [&]() { return firstChange ? ChangeRecord(adRsnFirstChange, 1, change) : change(); };
-  auto complete = [&](Error* error, EventStatusEnum status) {
-    point_->Fire<Sink>(kFieldChangeComplete, 0, status, [&](Sink* s, EventStatusEnum* st) {
-      s->raw_FieldChangeComplete(1, list, error, st, owner_);
+  auto write = [&]() { return firstChange ? ChangeRecord(all, adRsnFirstChange, 1, change) : change(); };
+  auto complete = [&](RecordsetEventSource& r, Error* error, EventStatusEnum status) {
+    r.point_->Fire<Sink>(kFieldChangeComplete, 0, status, [&](Sink* s, EventStatusEnum* st) {
+      s->raw_FieldChangeComplete(1, listOf(r), error, st, r.owner_);
     });
   };
-  HRESULT hr = Around(adStatusOK, will, write, complete);
-  VariantClear(&list);
+  HRESULT hr = Around(all, adStatusOK, will, write, complete);
+  for (VARIANT& list : lists) VariantClear(&list);
   return hr;
 }
 
-HRESULT RecordsetEventSource::ChangeRecord(EventReasonEnum reason, LONG count, const Work& change) {
-  auto will = [&](EventStatusEnum status) {
-    return point_->Fire<Sink>(kWillChangeRecord, reason, status, [&](Sink* s, EventStatusEnum* st) {
-      s->raw_WillChangeRecord(reason, count, st, owner_);
+HRESULT RecordsetEventSource::ChangeRecord(const Hearers& all, EventReasonEnum reason, LONG count,
+                                           const Work& change) {
+  auto will = [&](RecordsetEventSource& r, EventStatusEnum status) {
+    return r.point_->Fire<Sink>(kWillChangeRecord, reason, status, [&](Sink* s, EventStatusEnum* st) {
+      s->raw_WillChangeRecord(reason, count, st, r.owner_);
     });
   };
-  auto complete = [&](Error* error, EventStatusEnum status) {
-    point_->Fire<Sink>(kRecordChangeComplete, reason, status, [&](Sink* s, EventStatusEnum* st) {
-      s->raw_RecordChangeComplete(reason, count, error, st, owner_);
+  auto complete = [&](RecordsetEventSource& r, Error* error, EventStatusEnum status) {
+    r.point_->Fire<Sink>(kRecordChangeComplete, reason, status, [&](Sink* s, EventStatusEnum* st) {
+      s->raw_RecordChangeComplete(reason, count, error, st, r.owner_);
     });
   };
-  return Around(adStatusOK, will, change, complete);
+  return Around(all, adStatusOK, will, change, complete);
 }
 
 HRESULT RecordsetEventSource::ChangeRecordset(EventReasonEnum reason, EventStatusEnum status,
                                               const Work& change) {
-  auto will = [&](EventStatusEnum in) {
-    return point_->Fire<Sink>(kWillChangeRecordset, reason, in, [&](Sink* s, EventStatusEnum* st) {
-      s->raw_WillChangeRecordset(reason, st, owner_);
+  auto will = [&](RecordsetEventSource& r, EventStatusEnum in) {
+    return r.point_->Fire<Sink>(kWillChangeRecordset, reason, in, [&](Sink* s, EventStatusEnum* st) {
+      s->raw_WillChangeRecordset(reason, st, r.owner_);
     });
   };
-  auto complete = [&](Error* error, EventStatusEnum out) {
-    point_->Fire<Sink>(kRecordsetChangeComplete, reason, out, [&](Sink* s, EventStatusEnum* st) {
-      s->raw_RecordsetChangeComplete(reason, error, st, owner_);
+  auto complete = [&](RecordsetEventSource& r, Error* error, EventStatusEnum out) {
+    r.point_->Fire<Sink>(kRecordsetChangeComplete, reason, out, [&](Sink* s, EventStatusEnum* st) {
+      s->raw_RecordsetChangeComplete(reason, error, st, r.owner_);
     });
   };
-  return Around(status, will, change, complete);
+  return Around({this}, status, will, change, complete);
 }
 
 }  // namespace kp::ado

@@ -168,7 +168,11 @@ class RsSink final : public CountedSink<RecordsetEventsVt> {
     return out;
   }
 
-  HRESULT __stdcall raw_WillChangeField(LONG n, VARIANT fields, EventStatusEnum* st, _Recordset*) override {
+  _Recordset* lastRecordset = nullptr;  // the pRecordset of the last WillChangeField
+
+  HRESULT __stdcall raw_WillChangeField(LONG n, VARIANT fields, EventStatusEnum* st,
+                                        _Recordset* rs) override {
+    lastRecordset = rs;
     script.Record("WillChangeField", FieldsText(n, fields), st, nullptr);
     return S_OK;
   }

@@ -464,6 +464,42 @@ TEST_P(EventsTest, MoveSavesThePendingEditBetweenItsEvents) {
                          "MoveComplete(13) 1"}));
 }
 
+// The field and record change events of a change made through a recordset fire in its clones
+// too (each with its own Field and Recordset); its moves fire only in the recordset moved. A
+// clone's sink may cancel the change. After Requery the original no longer shares its rows, and
+// its changes no longer reach the clone.
+TEST_P(EventsTest, ChangeEventsFireInEveryClone) {
+  _RecordsetPtr rs = ListenedRows();
+  _RecordsetPtr clone = rs->Clone(adLockUnspecified);
+  Script heard;
+  auto* cloneSink = new RsSink(heard);
+  DWORD cookie = AdviseOn(clone, __uuidof(RecordsetEvents), cloneSink);
+  rs->MoveNext();
+  rs->PutCollect(_variant_t(1L), _variant_t(_bstr_t(u"x")));
+  rs->Update();
+  EXPECT_EQ(Take(),
+            (Log{"WillMove(13) 1", "MoveComplete(13) 1", "WillChangeField(1:name) 1",
+                 "WillChangeRecord(11,1) 1", "RecordChangeComplete(11,1) 1", "FieldChangeComplete(1:name) 1",
+                 "WillChangeRecord(3,1) 1", "RecordChangeComplete(3,1) 1"}));
+  EXPECT_EQ(heard.log,
+            (Log{"WillChangeField(1:name) 1", "WillChangeRecord(11,1) 1", "RecordChangeComplete(11,1) 1",
+                 "FieldChangeComplete(1:name) 1", "WillChangeRecord(3,1) 1", "RecordChangeComplete(3,1) 1"}));
+  EXPECT_EQ(cloneSink->lastRecordset, static_cast<_Recordset*>(clone));
+  heard.log.clear();
+  heard.answer["WillChangeRecord"] = adStatusCancel;
+  EXPECT_EQ(Hr([&] { rs->Delete(adAffectCurrent); }), kCancelled);
+  EXPECT_EQ(RowCount(), 3);
+  EXPECT_EQ(heard.log, (Log{"WillChangeRecord(2,1) 1", "RecordChangeComplete(2,1) 2 0x800A0E80"}));
+  heard.answer.clear();
+  rs->Requery(adOptionUnspecified);
+  heard.log.clear();
+  rs->PutCollect(_variant_t(1L), _variant_t(_bstr_t(u"y")));
+  rs->CancelUpdate();
+  EXPECT_EQ(heard.log, Log{});
+  UnadviseOn(clone, __uuidof(RecordsetEvents), cookie);
+  EXPECT_EQ(cloneSink->Release(), 0u);
+}
+
 // Requery fires WillChangeRecordset and WillMove with adRsnRequery (7) around the new run; Close
 // fires WillChangeRecordset / RecordsetChangeComplete with adRsnClose (9).
 TEST_P(EventsTest, RequeryAndCloseFireRecordsetEvents) {
