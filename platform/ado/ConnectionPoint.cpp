@@ -4,6 +4,7 @@
 #include <olectl.h>
 
 #include "ComEnumerator.h"
+#include "kp/kpnotimpl.h"
 
 namespace kp::ado {
 namespace {
@@ -48,8 +49,15 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   *cookie = 0;
   if (!sink) return E_POINTER;
   IUnknown* called = nullptr;
-  if (FAILED(sink->QueryInterface(sinkIid_, reinterpret_cast<void**>(&called))) || !called)
+  if (FAILED(sink->QueryInterface(sinkIid_, reinterpret_cast<void**>(&called))) || !called) {
+    IDispatch* late = nullptr;
+    if (SUCCEEDED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&late))) && late) {
+      late->Release();
+      kp::LogNotImplemented("ConnectionPoint::Advise",
+                            "a dispinterface (IDispatch) sink; advise a vtable sink");
+    }
     return CONNECT_E_CANNOTCONNECT;
+  }
   Entry e{nextCookie_++, called, {}};
   sinks_.push_back(e);
   *cookie = e.cookie;

@@ -4,6 +4,7 @@
 // call as one line of text ("Name(arguments) status [0xError]"), and can answer a status or run
 // a hook per event.
 #pragma once
+#include <debugapi.h>
 #include <olectl.h>
 
 #include <atomic>

@@ -107,7 +107,8 @@ TEST_P(EventsTest, AdviseUnadviseCookiesAndReferences) {
 
 // A sink that does not answer the point's interface is refused with CONNECT_E_CANNOTCONNECT and
 // the cookie 0; a sink answering only IDispatch (a dispinterface sink) is refused the same way
-// (this library calls vtable sinks only) and keeps no extra reference. A null sink is E_POINTER.
+// (this library calls vtable sinks only; the gap is traced) and keeps no extra reference. A null
+// sink is E_POINTER.
 TEST_P(EventsTest, SinkWithoutTheInterfaceCannotConnect) {
   Script script;
   auto* wrong = new RsSink(script);  // a recordset sink offered to a connection
@@ -117,8 +118,17 @@ TEST_P(EventsTest, SinkWithoutTheInterfaceCannotConnect) {
   EXPECT_EQ(cp->Advise(wrong, &cookie), CONNECT_E_CANNOTCONNECT);
   EXPECT_EQ(cookie, 0u);
   cookie = kSentinel;
+  std::string traced;
+  void* previousContext = nullptr;
+  kp::TraceSink previous = kp::GetTraceSink(&previousContext);
+  kp::SetTraceSink([](const char* text, void* ctx) { *static_cast<std::string*>(ctx) += text; }, &traced);
   EXPECT_EQ(cp->Advise(&late, &cookie), CONNECT_E_CANNOTCONNECT);
+  kp::SetTraceSink(previous, previousContext);
   EXPECT_EQ(cookie, 0u);
+  EXPECT_EQ(
+      traced,
+      "kp: ConnectionPoint::Advise is not implemented (a dispinterface (IDispatch) sink; advise a vtable "
+      "sink)\n");
   EXPECT_EQ(cp->Advise(nullptr, &cookie), E_POINTER);
   EXPECT_EQ(cp->Advise(wrong, nullptr), E_POINTER);
   cp->Release();
