@@ -199,6 +199,8 @@ HRESULT AdoCommand::ExecuteInto(AdoRecordset* rs, LONG options) {
   HRESULT hr = Bind(nullptr, arena, cells);
   if (FAILED(hr)) return hr;
   PendingExecute pending{text_, adOpenForwardOnly, adLockReadOnly, options};
+  rs->get_CursorType(&pending.cursorType);  // shown to WillExecute; the recordset's own stay
+  rs->get_LockType(&pending.lockType);
   auto run = [&](const PendingExecute& p, LONG& affected, _Recordset*&) {
     return rs->Prepare(conn_, p.source, cells, TypeFor(p.options), timeout_, nullptr, affected);
   };
