@@ -13,7 +13,6 @@
 #include "UtilErrors.h"
 #include "kp/kpado.h"
 #include "kp/kpnotimpl.h"
-#include "olectl.h"
 
 namespace kp::ado {
 namespace {

@@ -26,7 +26,6 @@
 #include "TextUtil.h"
 #include "ValueConversion.h"
 #include "kp/kpnotimpl.h"
-#include "olectl.h"
 
 namespace kp::ado {
 namespace {
