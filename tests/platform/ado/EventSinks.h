@@ -282,7 +282,10 @@ class EventsTest : public AdoTest {
       EXPECT_EQ(connSink_->Refs(), 1u) << "the connection still holds its sink";
       connSink_->Release();
     }
-    if (rsSink_) rsSink_->Release();
+    if (rsSink_) {
+      EXPECT_EQ(rsSink_->Refs(), 1u) << "a recordset still holds its sink";
+      rsSink_->Release();
+    }
     AdoTest::TearDown();
   }
   // A new, closed connection with a recording sink advised.
