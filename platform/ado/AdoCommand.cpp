@@ -173,12 +173,21 @@ HRESULT AdoCommand::raw_Execute(VARIANT* recordsAffected, VARIANT* parameters, L
   std::vector<Cell> cells;
   HRESULT hr = Bind(parameters, arena, cells);
   if (FAILED(hr)) return hr;
-  LONG exec = options == adOptionUnspecified ? 0 : (options & ~0x30F);
   AdoRecordset* rs = nullptr;
   LONG affected = -1;
-  hr = AdoRecordset::Run(conn_, text_, cells, TypeFor(options), conn_->CursorLocation(), adOpenForwardOnly,
-                         adLockReadOnly, timeout_, nullptr, affected, rs);
+  PendingExecute pending{text_, adOpenForwardOnly, adLockReadOnly, options};
+  auto run = [&](const PendingExecute& p, LONG& n, _Recordset*& result) {
+    HRESULT ran = AdoRecordset::Run(conn_, p.source, cells, TypeFor(p.options), conn_->CursorLocation(),
+                                    adOpenForwardOnly, adLockReadOnly, timeout_, nullptr, n, rs);
+    affected = n;
+    result = rs;
+    return ran;
+  };
+  _Recordset* result = nullptr;
+  hr = conn_->Events() ? conn_->Events()->Execute(pending, this, nullptr, run)
+                       : run(pending, affected, result);
   if (FAILED(hr)) return hr;
+  LONG exec = pending.options == adOptionUnspecified ? 0 : (pending.options & ~0x30F);
   rs->SetActiveCommand(this);
   return AdoConnection::HandOut(rs, affected, exec, recordsAffected, pp);
 }
@@ -189,8 +198,15 @@ HRESULT AdoCommand::ExecuteInto(AdoRecordset* rs, LONG options) {
   std::vector<Cell> cells;
   HRESULT hr = Bind(nullptr, arena, cells);
   if (FAILED(hr)) return hr;
+  PendingExecute pending{text_, adOpenForwardOnly, adLockReadOnly, options};
+  rs->get_CursorType(&pending.cursorType);  // shown to WillExecute; the recordset's own stay
+  rs->get_LockType(&pending.lockType);
+  auto run = [&](const PendingExecute& p, LONG& affected, _Recordset*&) {
+    return rs->Prepare(conn_, p.source, cells, TypeFor(p.options), timeout_, nullptr, affected);
+  };
   LONG affected = -1;
-  hr = rs->Prepare(conn_, text_, cells, TypeFor(options), timeout_, nullptr, affected);
+  _Recordset* result = nullptr;
+  hr = conn_->Events() ? conn_->Events()->Execute(pending, this, rs, run) : run(pending, affected, result);
   if (SUCCEEDED(hr)) rs->SetActiveCommand(this);
   return hr;
 }

@@ -26,6 +26,17 @@ HRESULT PutBstr(BSTR* out, std::u16string_view s) {
   return S_OK;
 }
 
+// The Error object's fields of a provider's error or warning.
+ErrorRecord RecordOf(const ProviderError& e) {
+  ErrorRecord r;
+  r.number = e.hr;
+  r.source = e.source;
+  r.description = e.description;
+  r.sqlState = e.sqlState;
+  r.native = e.native;
+  return r;
+}
+
 template <class T>
 HRESULT PutValue(T* out, T v) {
   if (!out) return E_POINTER;
@@ -38,6 +49,7 @@ HRESULT PutValue(T* out, T v) {
 AdoConnection::AdoConnection() : errors_(new AdoErrors()) {}
 
 AdoConnection::~AdoConnection() {
+  events_.reset();  // nobody hears a connection that is going away
   transLevel_ = 0;
   if (session_) raw_Close();
   errors_->Release();
@@ -94,6 +106,7 @@ HRESULT AdoConnection::raw_Close() {
   recordsets_.clear();
   session_.reset();
   linkDown_ = false;
+  if (events_) events_->Disconnect();
   return S_OK;
 }
 
@@ -107,19 +120,40 @@ HRESULT AdoConnection::raw_Execute(BSTR text, VARIANT* recordsAffected, LONG opt
     return AdoFail(AdoErr(adErrInvalidArgument), kSrcConnection);
   AdoRecordset* rs = nullptr;
   LONG affected = -1;
-  HRESULT hr = AdoRecordset::Run(this, BstrView(text), {}, type, cursorLocation_, adOpenForwardOnly,
-                                 adLockReadOnly, commandTimeout_, nullptr, affected, rs);
+  HRESULT hr;
+  if (events_) {
+    PendingExecute pending{std::u16string(BstrView(text)), adOpenForwardOnly, adLockReadOnly, options};
+    hr = events_->Execute(pending, nullptr, nullptr,
+                          [&](const PendingExecute& p, LONG& n, _Recordset*& result) {
+                            HRESULT ran = ExecuteText(p.source, p.options, n, rs);
+                            affected = n;
+                            result = rs;
+                            return ran;
+                          });
+    exec = pending.options == adOptionUnspecified ? 0 : (pending.options & ~0x30F);
+  } else {
+    hr = ExecuteText(BstrView(text), options, affected, rs);
+  }
   if (FAILED(hr)) return hr;
   return HandOut(rs, affected, exec, recordsAffected, pp);
+}
+
+HRESULT AdoConnection::ExecuteText(std::u16string_view text, LONG options, LONG& affected,
+                                   AdoRecordset*& rs) {
+  LONG type = options == adOptionUnspecified ? adCmdUnknown : (options & 0x30F);
+  if (type == 0) type = adCmdUnknown;
+  return AdoRecordset::Run(this, text, {}, type, cursorLocation_, adOpenForwardOnly, adLockReadOnly,
+                           commandTimeout_, nullptr, affected, rs);
 }
 
 HRESULT AdoConnection::raw_BeginTrans(LONG* level) {
   if (!IsOpen()) return AdoFail(AdoErr(adErrObjectClosed), kSrcConnection);
   ProviderError err;
-  if (FAILED(session_->Begin(transLevel_ + 1, err))) return RaiseProvider(err);
-  ++transLevel_;
-  if (level) *level = transLevel_;
-  return S_OK;
+  HRESULT hr = FAILED(session_->Begin(transLevel_ + 1, err)) ? RaiseProvider(err) : S_OK;
+  if (SUCCEEDED(hr)) ++transLevel_;
+  if (events_) events_->BeginTransComplete(transLevel_, hr);
+  if (SUCCEEDED(hr) && level) *level = transLevel_;
+  return hr;
 }
 
 static ProviderError NoTransaction(const std::u16string& source) {
@@ -132,11 +166,15 @@ static ProviderError NoTransaction(const std::u16string& source) {
 }
 
 HRESULT AdoConnection::raw_CommitTrans() {
-  return EndTransaction(true);
+  HRESULT hr = EndTransaction(true);
+  if (events_ && IsOpen()) events_->CommitTransComplete(hr);
+  return hr;
 }
 
 HRESULT AdoConnection::raw_RollbackTrans() {
-  return EndTransaction(false);
+  HRESULT hr = EndTransaction(false);
+  if (events_ && IsOpen()) events_->RollbackTransComplete(hr);
+  return hr;
 }
 
 HRESULT AdoConnection::EndTransaction(bool commit) {
@@ -168,8 +206,23 @@ HRESULT AdoConnection::HandOut(AdoRecordset* rs, LONG affected, LONG options, VA
   return S_OK;
 }
 
+void* AdoConnection::Part(REFIID riid) {
+  if (riid == __uuidof(ADOConnectionConstruction15) || riid == __uuidof(ADOConnectionConstruction))
+    return static_cast<ADOConnectionConstruction*>(&construction_);
+  if (riid != IID_IConnectionPointContainer) return nullptr;
+  if (!events_) events_ = std::make_unique<ConnectionEventSource>(this, errors_);
+  return events_->Container();
+}
+
 HRESULT AdoConnection::raw_Open(BSTR csText, BSTR user, BSTR password, LONG options) {
   if (IsOpen()) return AdoFail(AdoErr(adErrObjectOpen), kSrcConnection);
+  if (events_)
+    return events_->Open(csText, user, password, options,
+                         [this](BSTR c, BSTR u, BSTR p, LONG o) { return OpenSession(c, u, p, o); });
+  return OpenSession(csText, user, password, options);
+}
+
+HRESULT AdoConnection::OpenSession(BSTR csText, BSTR user, BSTR password, LONG options) {
   if (options != 0 && options != adConnectUnspecified) {
     if (options == adAsyncConnect) return AdoFail(AdoErr(adErrFeatureNotAvailable), kSrcConnection);
     return AdoFail(AdoErr(adErrInvalidArgument), kSrcConnection);
@@ -354,6 +407,9 @@ HRESULT AdoConnection::Run(std::u16string_view sql, const std::vector<Cell>& par
   HRESULT hr = session_->Execute(sql, params, cursor, affected, err);
   session_->SetCommandTimeout(commandTimeout_);
   if (FAILED(hr)) return RaiseProvider(err);
+  if (events_)
+    for (const ProviderError& warning : session_->Warnings())
+      events_->InfoMessage(RecordOf(warning));
   return S_OK;
 }
 
@@ -379,15 +435,7 @@ HRESULT AdoConnection::RunWrite(std::u16string_view sql, const std::vector<Cell>
 
 HRESULT AdoConnection::RaiseProvider(const ProviderError& err) {
   std::vector<ErrorRecord> records;
-  auto add = [&](const ProviderError& e) {
-    ErrorRecord r;
-    r.number = e.hr;
-    r.source = e.source;
-    r.description = e.description;
-    r.sqlState = e.sqlState;
-    r.native = e.native;
-    records.push_back(std::move(r));
-  };
+  auto add = [&](const ProviderError& e) { records.push_back(RecordOf(e)); };
   add(err);
   for (const ProviderError& e : err.further) add(e);
   errors_->Replace(std::move(records));

@@ -14,6 +14,7 @@
 #include "AdoErrors.h"
 #include "AdoObject.h"
 #include "ConnectionConstruction.h"
+#include "ConnectionEventSource.h"
 #include "Provider.h"
 
 namespace kp::ado {
@@ -82,19 +83,19 @@ class AdoConnection final : public AdoObject<_Connection> {
   // options say adExecuteNoRecords or no recordset is wanted.
   static HRESULT HandOut(AdoRecordset* rs, LONG affected, LONG options, VARIANT* recordsAffected,
                          _Recordset** pp);
+  // The connection's events; null until a client asks for IConnectionPointContainer.
+  ConnectionEventSource* Events() const { return events_.get(); }
 
  protected:
   bool IsBase(REFIID riid) override { return riid == __uuidof(_ADO) || riid == __uuidof(Connection15); }
-  void* Part(REFIID riid) override {
-    if (riid == __uuidof(ADOConnectionConstruction15) || riid == __uuidof(ADOConnectionConstruction))
-      return static_cast<ADOConnectionConstruction*>(&construction_);
-    return nullptr;
-  }
+  void* Part(REFIID riid) override;
 
  private:
   // CommitTrans or RollbackTrans: ends the innermost transaction; a retaining attribute starts a
   // new one when the outermost ends.
   HRESULT EndTransaction(bool commit);
+  HRESULT OpenSession(BSTR cs, BSTR user, BSTR password, LONG options);
+  HRESULT ExecuteText(std::u16string_view text, LONG options, LONG& affected, AdoRecordset*& rs);
   std::unique_ptr<ProviderSession> session_;
   AdoErrors* errors_;
   std::u16string connectionString_;
@@ -113,6 +114,7 @@ class AdoConnection final : public AdoObject<_Connection> {
   unsigned faultGeneration_ = 0;
   bool linkDown_ = false;
   ConnectionConstruction construction_{this};
+  std::unique_ptr<ConnectionEventSource> events_;
 };
 
 }  // namespace kp::ado

@@ -66,7 +66,9 @@ class AdoObject : public I, public ISupportErrorInfo {
   virtual ~AdoObject() = default;
   // Extra interface ids (base interfaces such as _ADO or _Collection) the object answers.
   virtual bool IsBase(REFIID) { return false; }
-  // The interface riid as implemented by a member of the object; null when it has none.
+  // The interface riid as implemented by a member of the object (a construction interface, the
+  // events' IConnectionPointContainer), sharing the object's reference count; null when it has
+  // none.
   virtual void* Part(REFIID) { return nullptr; }
 
  private:

@@ -49,6 +49,7 @@ AdoRecordset::AdoRecordset() {
 }
 
 AdoRecordset::~AdoRecordset() {
+  LeaveClones();
   Detach();
   if (fields_) {
     fields_->Detach();
@@ -76,11 +77,26 @@ void AdoRecordset::Detach() {
 void AdoRecordset::CloseForConnection() {
   // The connection is going away: keep no reference to it.
   if (conn_) {
-    AdoConnection* c = conn_;
-    conn_ = nullptr;
-    Detach();
-    c->Release();
+    ChangingRecordset(events_, adRsnClose, adStatusCantDeny, [&] {
+      AdoConnection* c = conn_;
+      conn_ = nullptr;
+      Detach();
+      c->Release();
+      return S_OK;
+    });
   }
+}
+
+void AdoRecordset::LeaveClones() {
+  if (clones_) clones_->Leave(&events_);
+  clones_.reset();
+}
+
+void* AdoRecordset::Part(REFIID riid) {
+  if (riid == __uuidof(ADORecordsetConstruction)) return static_cast<ADORecordsetConstruction*>(&construction_);
+  if (riid != IID_IConnectionPointContainer) return nullptr;
+  if (!events_) events_ = std::make_unique<RecordsetEventSource>(this);
+  return events_->Container();
 }
 
 void AdoRecordset::SetActiveCommand(IDispatch* command) {
@@ -393,8 +409,17 @@ HRESULT AdoRecordset::raw_Open(VARIANT source, VARIANT connection, CursorTypeEnu
     return Fail(adErrFeatureNotAvailable);
   source_ = text;
   if (!client()) lockType_ = adLockReadOnly;
+  PendingExecute pending{text, cursorType_, lockType_, options};
+  auto run = [&](const PendingExecute& p, LONG& affected, _Recordset*&) {
+    cursorType_ = p.cursorType;
+    lockType_ = client() ? p.lockType : adLockReadOnly;
+    LONG t = p.options == options ? type : p.options == adCmdUnspecified ? adCmdUnknown : (p.options & 0x30F);
+    return Prepare(conn_, p.source, {}, t, conn_->CommandTimeout(), nullptr, affected);
+  };
   LONG affected = -1;
-  return Prepare(conn_, text, {}, type, conn_->CommandTimeout(), nullptr, affected);
+  _Recordset* result = nullptr;
+  return conn_->Events() ? conn_->Events()->Execute(pending, nullptr, this, run)
+                         : run(pending, affected, result);
 }
 
 HRESULT AdoRecordset::raw_Requery(LONG) {
@@ -402,6 +427,12 @@ HRESULT AdoRecordset::raw_Requery(LONG) {
   if (FAILED(hr)) return hr;
   if (writeBack_.Mode() != adEditNone) return Fail(adErrIllegalOperation);
   if (!conn_) return Fail(adErrInvalidConnection);
+  return ChangingRecordset(events_, adRsnRequery, adStatusOK,
+                           [&] { return Moving(events_, adRsnRequery, [&] { return RunAgain(); }); });
+}
+
+HRESULT AdoRecordset::RunAgain() {
+  LeaveClones();  // new rows: the clones keep the old ones
   AdoConnection* conn = conn_;
   conn->AddRef();
   std::u16string sql = sql_;
@@ -410,7 +441,7 @@ HRESULT AdoRecordset::raw_Requery(LONG) {
   auto decl = declTypes_;
   CursorTypeEnum ct = cursorType_;
   LockTypeEnum lt = lockType_;
-  raw_Close();
+  Detach();
   conn_ = conn;
   sql_ = sql;
   params_ = params;
@@ -424,8 +455,10 @@ HRESULT AdoRecordset::raw_Requery(LONG) {
 HRESULT AdoRecordset::raw_Close() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  Detach();
-  return S_OK;
+  return ChangingRecordset(events_, adRsnClose, adStatusOK, [&] {
+    Detach();
+    return S_OK;
+  });
 }
 
 // ---- Views and positions ---------------------------------------------------------------------
@@ -448,27 +481,31 @@ HRESULT AdoRecordset::BeforeMove() {
 }
 
 HRESULT AdoRecordset::raw_MoveNext() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MoveNext();
+  return Moving(events_, adRsnMoveNext, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MoveNext();
+  });
 }
 
 HRESULT AdoRecordset::raw_MovePrevious() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MovePrevious();
+  return Moving(events_, adRsnMovePrevious, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MovePrevious();
+  });
 }
 
 HRESULT AdoRecordset::raw_MoveFirst() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MoveFirst();
+  return Moving(events_, adRsnMoveFirst, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MoveFirst();
+  });
 }
 
 HRESULT AdoRecordset::raw_MoveLast() {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->MoveLast();
+  return Moving(events_, adRsnMoveLast, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->MoveLast();
+  });
 }
 
 HRESULT AdoRecordset::raw_Move(LONG n, VARIANT start) {
@@ -477,7 +514,7 @@ HRESULT AdoRecordset::raw_Move(LONG n, VARIANT start) {
     bool refused = !client() && n >= 0 && !RecordsetArgs::Missing(start);
     return Fail(refused ? adErrFeatureNotAvailable : adErrObjectClosed);
   }
-  return cursor_->Move(n, start, [this] { return BeforeMove(); });
+  return Moving(events_, adRsnMove, [&] { return cursor_->Move(n, start, [this] { return BeforeMove(); }); });
 }
 
 HRESULT AdoRecordset::get_BOF(VARIANT_BOOL* pb) {
@@ -513,9 +550,10 @@ HRESULT AdoRecordset::get_AbsolutePosition(PositionEnum* p) {
 }
 
 HRESULT AdoRecordset::put_AbsolutePosition(PositionEnum v) {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->SetAbsolutePosition(v);
+  return Moving(events_, adRsnMove, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->SetAbsolutePosition(v);
+  });
 }
 
 HRESULT AdoRecordset::get_Bookmark(VARIANT* pv) {
@@ -527,9 +565,10 @@ HRESULT AdoRecordset::get_Bookmark(VARIANT* pv) {
 }
 
 HRESULT AdoRecordset::put_Bookmark(VARIANT v) {
-  HRESULT hr = BeforeMove();
-  if (FAILED(hr)) return hr;
-  return cursor_->SetBookmark(v);
+  return Moving(events_, adRsnMove, [&] {
+    HRESULT hr = BeforeMove();
+    return FAILED(hr) ? hr : cursor_->SetBookmark(v);
+  });
 }
 
 HRESULT AdoRecordset::raw_CompareBookmarks(VARIANT b1, VARIANT b2, CompareEnum* p) {
@@ -618,15 +657,17 @@ void AdoRecordset::ClearEdit() {
 HRESULT AdoRecordset::PutFieldValue(int f, const VARIANT& value) {
   HRESULT hr = CheckWritable(f);
   if (FAILED(hr)) return hr;
-  if (FieldColumn(f).fabricated) {
-    hr = FabricatedFields::CheckValue(FieldColumn(f), value);
-    if (FAILED(hr)) return hr;
-  }
-  if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
-  hr = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
-  if (FAILED(hr)) return hr;
-  chunks_.End();
-  return S_OK;
+  return ChangingField(events_, clones_.get(), f, !writeBack_.Pending(), [&] {
+    if (FieldColumn(f).fabricated) {
+      HRESULT checked = FabricatedFields::CheckValue(FieldColumn(f), value);
+      if (FAILED(checked)) return checked;
+    }
+    if (!writeBack_.Pending()) writeBack_.Begin(cursor_->Current(), cursor_->Columns().size());
+    HRESULT put = writeBack_.Put(fieldMap_[f], FieldColumn(f), value);
+    if (FAILED(put)) return put;
+    chunks_.End();
+    return S_OK;
+  });
 }
 
 HRESULT AdoRecordset::FieldGetChunk(int f, LONG length, VARIANT* out) {
@@ -696,9 +737,13 @@ HRESULT AdoRecordset::raw_AddNew(VARIANT fieldList, VARIANT values) {
     hr = raw_Update(RecordsetArgs::MissingArg(), RecordsetArgs::MissingArg());
     if (FAILED(hr)) return hr;
   }
-  cursor_->View()->StartAdd();  // only client views are updatable
-  writeBack_.BeginAdd(cursor_->Columns().size());
-  chunks_.End();
+  hr = ChangingRecord(events_, clones_.get(), adRsnAddNew, 1, [&] {
+    cursor_->View()->StartAdd();  // only client views are updatable
+    writeBack_.BeginAdd(cursor_->Columns().size());
+    chunks_.End();
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
   if (!RecordsetArgs::Missing(fieldList)) return raw_Update(fieldList, values);
   return S_OK;
 }
@@ -722,7 +767,7 @@ HRESULT AdoRecordset::raw_Update(VARIANT fields, VARIANT values) {
     if (FAILED(hr)) return hr;
   }
   if (!writeBack_.Pending()) return S_OK;  // nothing pending
-  hr = WriteEdit();
+  hr = ChangingRecord(events_, clones_.get(), adRsnUpdate, 1, [&] { return WriteEdit(); });
   if (FAILED(hr)) return hr;
   return S_OK;
 }
@@ -741,9 +786,14 @@ HRESULT AdoRecordset::WriteEdit() {
 HRESULT AdoRecordset::raw_CancelUpdate() {
   HRESULT hr = CheckOpen();
   if (FAILED(hr)) return hr;
-  if (writeBack_.Mode() == adEditAdd) cursor_->View()->CancelAdd();
-  ClearEdit();
-  return S_OK;
+  auto cancel = [&] {
+    if (writeBack_.Mode() == adEditAdd) cursor_->View()->CancelAdd();
+    ClearEdit();
+    return S_OK;
+  };
+  if (!writeBack_.Pending()) return cancel();
+  return ChangingRecord(events_, clones_.get(),
+                        writeBack_.Mode() == adEditAdd ? adRsnUndoAddNew : adRsnUndoUpdate, 1, cancel);
 }
 
 HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
@@ -759,15 +809,17 @@ HRESULT AdoRecordset::raw_Delete(AffectEnum affect) {
   ClientView* view = cursor_->View();  // only client views are updatable
   std::vector<long> targets = view->DeleteTargets(affect);
   if (affect == adAffectCurrent && targets.empty()) return Fail(adErrNoCurrentRecord);
-  ClearEdit();
-  view->ClearAffected();
-  // Row by row: a failure leaves the rows deleted before it deleted.
-  for (long r : targets) {
-    hr = writeBack_.Delete(conn_, view->Rows(), (size_t)r, timeout_);
-    if (FAILED(hr)) return hr;
-    view->Deleted((size_t)r);
-  }
-  return S_OK;
+  return ChangingRecord(events_, clones_.get(), adRsnDelete, (LONG)targets.size(), [&] {
+    ClearEdit();
+    view->ClearAffected();
+    // Row by row: a failure leaves the rows deleted before it deleted.
+    for (long r : targets) {
+      HRESULT deleted = writeBack_.Delete(conn_, view->Rows(), (size_t)r, timeout_);
+      if (FAILED(deleted)) return deleted;
+      view->Deleted((size_t)r);
+    }
+    return S_OK;
+  });
 }
 
 HRESULT AdoRecordset::get_EditMode(EditModeEnum* p) {
@@ -954,6 +1006,12 @@ void AdoRecordset::CloneInto(AdoRecordset* c, LockTypeEnum lockType) {
   c->cursor_ = view->Clone(c->fieldMap_);  // the same rows, a view of its own
   c->writeBack_.CopyAnalysis(writeBack_, c->lockType_ != adLockReadOnly);
   c->FinishOpen();
+  if (!clones_) {
+    clones_ = std::make_shared<CloneEvents>();
+    clones_->Join(&events_);
+  }
+  c->clones_ = clones_;
+  clones_->Join(&c->events_);
 }
 
 HRESULT AdoRecordset::SharedRowset(IUnknown** out) {

@@ -32,6 +32,7 @@
 #include "Provider.h"
 #include "RecordCursor.h"
 #include "RecordsetConstruction.h"
+#include "RecordsetEventSource.h"
 #include "RowSet.h"
 #include "WriteBack.h"
 
@@ -180,10 +181,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
     return riid == __uuidof(_ADO) || riid == __uuidof(Recordset15) || riid == __uuidof(Recordset20) ||
            riid == __uuidof(Recordset21);
   }
-  void* Part(REFIID riid) override {
-    return riid == __uuidof(ADORecordsetConstruction) ? static_cast<ADORecordsetConstruction*>(&construction_)
-                                                      : nullptr;
-  }
+  void* Part(REFIID riid) override;
 
  private:
   bool client() const { return location_ == adUseClient; }
@@ -196,6 +194,7 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   int ResolveField(const VARIANT& index) const;
   HRESULT OpenCursor(std::unique_ptr<ProviderCursor> cursor, const std::vector<std::u16string>* declTypes);
   HRESULT Execute(LONG* affected);  // runs sql_/params_ and opens the result
+  HRESULT RunAgain();               // Requery's work: closes and runs sql_/params_ again
   // The field map of the new cursor_: its columns that are not hidden.
   void MapFields();
   // sameFields: the fields are those the closed recordset had (appended ones), so its Field
@@ -249,6 +248,11 @@ class AdoRecordset final : public AdoObject<_Recordset> {
   AdoFields* fields_ = nullptr;
   FabricatedFields fabricated_;
   RecordsetConstruction construction_{this};
+  // The recordset's events; null until a client asks for IConnectionPointContainer.
+  std::unique_ptr<RecordsetEventSource> events_;
+  // The recordsets sharing this one's rows (it and its clones); null until it is cloned.
+  std::shared_ptr<CloneEvents> clones_;
+  void LeaveClones();
 };
 
 }  // namespace kp::ado

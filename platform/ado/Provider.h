@@ -90,6 +90,12 @@ class ProviderSession {
   virtual bool SupportsStoredProcedures() const = 0;
   virtual void SetCommandTimeout(LONG seconds) = 0;
   virtual void Interrupt() = 0;  // Cancel: stops a running statement
+  // The warnings the engine reported for the statement Execute ran last (ODBC's
+  // SQL_SUCCESS_WITH_INFO diagnostics); the connection hands them to InfoMessage. None by default.
+  virtual const std::vector<ProviderError>& Warnings() const {
+    static const std::vector<ProviderError> none;
+    return none;
+  }
 };
 
 // The user name and password that Connection.Open was given beside the connection string (empty

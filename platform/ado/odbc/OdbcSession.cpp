@@ -185,6 +185,7 @@ HRESULT OdbcSession::Execute(std::u16string_view sql, const std::vector<Cell>& p
                              std::unique_ptr<ProviderCursor>& cursor, LONG& affected, ProviderError& err) {
   cursor.reset();
   affected = 0;
+  warnings_.clear();
   std::u16string word = FirstWord(sql);
   if (word.empty()) {
     err =
@@ -219,6 +220,18 @@ HRESULT OdbcSession::Execute(std::u16string_view sql, const std::vector<Cell>& p
     }
   }
   running_ = SQL_NULL_HSTMT;
+  SQLINTEGER records = 0;
+  if (rc == SQL_SUCCESS_WITH_INFO)
+    SQLGetDiagField(SQL_HANDLE_STMT, raw, 0, SQL_DIAG_NUMBER, &records, 0, nullptr);
+  if (records > 0) {
+    // A warning is no failure: number 0, the driver's SQLSTATE and text.
+    ProviderError w = OdbcDiagnostics::Collect(SQL_HANDLE_STMT, raw, rc, "SQLExecute");
+    std::vector<ProviderError> further = std::move(w.further);
+    w.further.clear();
+    warnings_.push_back(std::move(w));
+    for (ProviderError& f : further) warnings_.push_back(std::move(f));
+    for (ProviderError& f : warnings_) f.hr = S_OK;
+  }
   for (;;) {
     if (rc != SQL_NO_DATA && OdbcDiagnostics::Failed(rc, SQL_HANDLE_STMT, raw, "SQLExecute", err))
       return err.hr;

@@ -54,6 +54,7 @@ class OdbcSession final : public ProviderSession {
   bool SupportsStoredProcedures() const override { return procedures_; }
   void SetCommandTimeout(LONG seconds) override { timeout_ = seconds; }
   void Interrupt() override;
+  const std::vector<ProviderError>& Warnings() const override { return warnings_; }
 
   const std::u16string& DbmsName() const { return dbms_; }
 
@@ -78,6 +79,7 @@ class OdbcSession final : public ProviderSession {
   char16_t quote_ = u'"';
   char16_t escape_ = u'\\';
   SQLUINTEGER getDataExtensions_ = 0;
+  std::vector<ProviderError> warnings_;  // of the last Execute
   bool describeParam_ = false;
   bool procedures_ = false;
 };

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "AdoTestSupport.h"
+#include "EventSinks.h"
 #include "OdbcDrivers.h"
 #include "PgTestServer.h"
 
@@ -103,6 +104,8 @@ ProviderCase PostgresOdbc() {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Odbc, AdoTest, ::testing::Values(SqliteOdbc(), PostgresOdbc()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Odbc, EventsTest, ::testing::Values(SqliteOdbc(), PostgresOdbc()),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace kp::ado::test

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include "AdoTestSupport.h"
+#include "EventSinks.h"
 
 namespace kp::ado::test {
 namespace {
@@ -31,6 +32,8 @@ ProviderCase Sqlite() {
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, AdoTest, ::testing::Values(Sqlite()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sqlite, EventsTest, ::testing::Values(Sqlite()),
                          [](const auto& info) { return info.param.name; });
 INSTANTIATE_TEST_SUITE_P(Sqlite, SqliteOnlyTest, ::testing::Values(Sqlite()),
                          [](const auto& info) { return info.param.name; });
