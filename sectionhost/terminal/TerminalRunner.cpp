@@ -218,13 +218,7 @@ void TerminalRunner::Loop() {
 }
 
 std::string TerminalRunner::Prompt() const {
-  MapControl* control = session_.Control();
-  for (const auto& p : session_.Plugins()) {
-    if (p->status != control->CommandCode()) continue;
-    std::string name = ShortName(kp::GbkToUtf8(p->CommandLineName()));
-    return control->PickInProgress() ? name + " pick> " : name + "> ";
-  }
-  return "sectionhost> ";
+  return session_.Prompt("sectionhost> ");
 }
 
 bool TerminalRunner::Dispatch(const std::string& line) {
@@ -382,18 +376,9 @@ void TerminalRunner::Picture(const std::string& path, bool png) {
 }
 
 void TerminalRunner::Undo() {
-  MapControl* control = session_.Control();
-  if (control->CommandCode() != 0) {
-    Error("a command is running; finish it or press Esc first");
-    return;
-  }
-  if (control->UndoGroups().empty()) {
-    Error("there is nothing to undo");
-    return;
-  }
-  std::string name = kp::GbkToUtf8(control->UndoGroups().back().name);
-  if (!control->UndoLastGroup()) {
-    Error("the map could not be put back before \"" + name + "\"");
+  std::string name, why;
+  if (!session_.Undo(&name, &why)) {
+    Error(why);
     return;
   }
   out_ << "undone: " << name << "\n";
