@@ -1,0 +1,293 @@
+// sectionview driven whole on the offscreen platform, as a person uses it: the sample section
+// opened, the stratum command launched from its menu, the curves clicked where they are
+// drawn, the stratum chosen in the dialog (a real modal window of Qt widgets), the delete
+// question answered in the command line; the saved map compared with the batch demo's, undone
+// and redone; Escape during a pick; message boxes and error dialogs; and the dialog's layout
+// from its template.
+#include <winuser.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <fstream>
+
+#include "UiScript.h"
+#include "WindowFixture.h"
+#include "sectionhost/desktop/CommandDock.h"
+#include "sectionhost/desktop/MapView.h"
+#include "sectionhost/desktop/QtDesktop.h"
+#include "sectionhost/desktop/TemplateDialog.h"
+#include "sectionhost/map/MapFile.h"
+#include "sectionhost/session/Session.h"
+
+namespace sectionhost {
+namespace {
+
+using testing_support::UiScript;
+using testing_support::UiStep;
+using testing_support::WaitUntil;
+
+constexpr int kConnect = 12000, kNames = 12001;
+constexpr int kMiddleJurassic = 15;  // row of 中侏罗统 (J2) in the lexicon
+
+class SectionView : public testing_support::WindowFixture {
+ protected:
+  TemplateDialog* Dialog() const { return window_->Desktop()->OpenDialog(); }
+  std::string MapText() { return MapFile::Format(window_->Engine().CurrentMap()); }
+  int PlatformRow() const {
+    return static_cast<int>(SendMessageA(GetDlgItem(Dialog()->Handle(), kNames), LB_GETCURSEL, 0, 0));
+  }
+  void Click(double x, double y) { QTest::mouseClick(window_->View(), Qt::LeftButton, {}, At(x, y)); }
+  static QMessageBox* OpenBox() { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
+
+  // In the stratum dialog: connect, choose the Middle Jurassic row with the mouse, then OK
+  // (or Enter, which presses the default button).
+  std::vector<UiStep> ChooseMiddleJurassic(bool enter) {
+    return {
+        {"the stratum dialog", [this] { return Dialog() && Dialog()->isVisible(); },
+         [this] { QTest::mouseClick(Dialog()->Button(kConnect), Qt::LeftButton); }},
+        {"the lexicon's rows", [this] { return Dialog() && Dialog()->List(kNames)->count() > kMiddleJurassic; },
+         [this] {
+           QListWidget* list = Dialog()->List(kNames);
+           list->scrollToItem(list->item(kMiddleJurassic));
+           QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                             list->visualItemRect(list->item(kMiddleJurassic)).center());
+         }},
+        {"the row chosen in the platform's list box", [this] { return Dialog() && PlatformRow() == kMiddleJurassic; },
+         [this, enter] {
+           EXPECT_EQ(Dialog()->List(kNames)->currentItem()->text(), QString("中侏罗统"));
+           if (enter) {
+             QTest::keyClick(Dialog(), Qt::Key_Return);
+           } else {
+             QTest::mouseClick(Dialog()->Button(IDOK), Qt::LeftButton);
+           }
+         }},
+    };
+  }
+
+  // Launches the command from its menu and clicks the label 4 (dropped: not a curve), the top
+  // of the sandstone (1) and its bottom (2) on their drawn nodes.
+  void BuildStratum(bool enter) {
+    ASSERT_NE(window_->CommandAction("dsi"), nullptr);
+    window_->CommandAction("dsi")->trigger();
+    EXPECT_EQ(window_->Dock()->Prompt(), "dsi pick> ");
+    EXPECT_EQ(window_->View()->cursor().shape(), Qt::CrossCursor);
+    Click(8, 47);
+    Click(20, 55);
+    EXPECT_EQ(window_->View()->Style().picked, std::set<int32_t>{1});
+    UiScript script(ChooseMiddleJurassic(enter));
+    ASSERT_TRUE(script.Run([&] { Click(25, 41); }, kTimeoutMs)) << "waiting for " << script.Failed();
+    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(window_->Dock()->Prompt(), "dsi> ");
+    window_->Dock()->Enter("y");
+    EXPECT_EQ(window_->Dock()->Prompt(), "sectionview> ");
+  }
+};
+
+TEST_F(SectionView, StratumFromClickedCurvesIsTheBatchDemosMapAndUndoRedoWalkIt) {
+  Open(dir_ + "section.geojson");
+  std::string opened = MapText();
+  BuildStratum(false);
+  std::string log = window_->Dock()->Text().toStdString();
+  for (const char* line : {"sectionview> dsi", "(8, 47): entity 4", "(20, 55): entity 1", "(25, 41): entity 2",
+                           "[dialog] 请选择地层名称", "[dialog] closed: OK", "**创建剖面地层成功**",
+                           "dsi> y", "删除了用于生成剖面地层的两条曲线"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << " is not in\n" << log;
+  }
+  EXPECT_TRUE(window_->Modified());
+  EXPECT_TRUE(window_->isWindowModified());
+  ASSERT_TRUE(window_->SaveTo(QString::fromStdString(dir_ + "desktop.geojson")));
+  EXPECT_FALSE(window_->Modified());
+  EXPECT_EQ(Read(dir_ + "desktop.geojson"), BatchDemoMap());
+
+  // The new band is drawn with its code in the legend; the deleted curves are hidden.
+  EXPECT_EQ(window_->View()->Scene().codes, std::vector<std::string>{"J2"});
+  std::string built = MapText();
+  ASSERT_TRUE(window_->UndoAction()->isEnabled());
+  window_->UndoAction()->trigger();
+  EXPECT_EQ(MapText(), opened);
+  EXPECT_TRUE(window_->View()->Scene().codes.empty());
+  EXPECT_NE(window_->Dock()->Text().toStdString().find("undone: 创建剖面地层实体"), std::string::npos);
+  EXPECT_FALSE(window_->UndoAction()->isEnabled());
+  ASSERT_TRUE(window_->RedoAction()->isEnabled());
+  window_->RedoAction()->trigger();
+  EXPECT_EQ(MapText(), built);
+  window_->UndoAction()->trigger();
+  EXPECT_EQ(MapText(), opened);
+}
+
+TEST_F(SectionView, KeyboardShortcutsUndoAndRedo) {
+  Open(dir_ + "section.geojson");
+  std::string opened = MapText();
+  BuildStratum(true);  // Enter in the dialog presses its default button, OK
+  std::string built = MapText();
+  EXPECT_NE(built, opened);
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  window_->View()->setFocus();
+  QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(MapText(), opened);
+  QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(MapText(), built);
+}
+
+TEST_F(SectionView, EscapeCancelsThePickAndUndoIsRefusedWhileACommandRuns) {
+  Open(dir_ + "section.geojson");
+  std::string opened = MapText();
+  window_->Dock()->Enter("dsi");
+  Click(20, 55);
+  MapControl* control = window_->Engine().Control();
+  ASSERT_TRUE(control->PickInProgress());
+  EXPECT_EQ(control->Highlighted().count(1), 1u);
+  window_->Dock()->Enter("undo");
+  EXPECT_NE(window_->Dock()->Text().toStdString().find("[error] a command is running; finish it or press Esc first"),
+            std::string::npos);
+  window_->View()->setFocus();
+  QTest::keyClick(window_->View(), Qt::Key_Escape);
+  EXPECT_EQ(control->CommandCode(), 0) << window_->Dock()->Text().toStdString();
+  EXPECT_TRUE(control->Highlighted().empty());
+  EXPECT_EQ(window_->View()->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(window_->Dock()->Prompt(), "sectionview> ");
+  EXPECT_NE(window_->Dock()->Text().toStdString().find("dsi pick> [Esc]"), std::string::npos);
+  EXPECT_EQ(MapText(), opened);
+}
+
+TEST_F(SectionView, AClickFarFromEveryEntityPicksNothingAndTypedPicksWorkToo) {
+  Open(dir_ + "section.geojson");
+  window_->Dock()->Enter("dsi");
+  Click(50, 30);  // 7 units from the nearest curve (2): many pixels at this zoom
+  EXPECT_NE(window_->Dock()->Text().toStdString().find("[error] no entity within 8 pixels of (50, 30)"),
+            std::string::npos)
+      << window_->Dock()->Text().toStdString();
+  EXPECT_EQ(window_->Dock()->Prompt(), "dsi pick> ");
+  window_->Dock()->Enter("20,55");
+  EXPECT_NE(window_->Dock()->Text().toStdString().find("(20, 55): entity 1"), std::string::npos);
+  EXPECT_EQ(window_->View()->Style().picked, std::set<int32_t>{1});
+  // Zoomed far out, the same click lands within 8 pixels of a curve.
+  window_->View()->MutableView().ZoomAbout(At(50, 30), 1e-3);
+  EXPECT_EQ(window_->View()->PickAt(At(50, 30)), 2);
+}
+
+TEST_F(SectionView, DialogIsLaidOutFromItsTemplateInTheTemplatesFont) {
+  Open(dir_ + "section.geojson");
+  window_->Dock()->Enter("dsi");
+  Click(20, 55);
+  QSize base;
+  QRect list, ok;
+  QString title;
+  bool okDefault = false;
+  UiScript script({{"the stratum dialog", [this] { return Dialog() && Dialog()->isVisible(); },
+                    [&] {
+                      base = Dialog()->Base();
+                      list = Dialog()->List(kNames)->geometry();
+                      ok = Dialog()->Button(IDOK)->geometry();
+                      okDefault = Dialog()->Button(IDOK)->isDefault();
+                      title = Dialog()->windowTitle();
+                      EXPECT_EQ(Dialog()->size(), QSize(MulDiv(187, base.width(), 4), MulDiv(263, base.height(), 8)));
+                      QTest::keyClick(Dialog(), Qt::Key_Escape);
+                    }}});
+  ASSERT_TRUE(script.Run([&] { Click(25, 41); }, kTimeoutMs)) << script.Failed();
+  EXPECT_EQ(title, "请选择地层名称");
+  EXPECT_TRUE(okDefault);
+  // Windows' base units of a 9 pt font: about 6 x 12 for a CJK face (half-width Latin letters).
+  EXPECT_GE(base.width(), 4);
+  EXPECT_LE(base.width(), 9);
+  EXPECT_GE(base.height(), 10);
+  EXPECT_LE(base.height(), 18);
+  EXPECT_EQ(list, QRect(MulDiv(14, base.width(), 4), MulDiv(34, base.height(), 8), MulDiv(159, base.width(), 4),
+                        MulDiv(197, base.height(), 8)));
+  EXPECT_EQ(ok.topLeft(), QPoint(MulDiv(23, base.width(), 4), MulDiv(235, base.height(), 8)));
+  EXPECT_NE(window_->Dock()->Text().toStdString().find("[dialog] closed: Cancel"), std::string::npos);
+}
+
+TEST_F(SectionView, PlugInMessageBoxIsAQMessageBoxWithTheModulesCaptionTextAndButton) {
+  // A configuration folder without isoDB.udl: connecting fails with the module's message box.
+  Open(dir_ + "section.geojson", dir_);
+  window_->Dock()->Enter("dsi");
+  Click(20, 55);
+  QString text, caption;
+  QStringList buttons;
+  UiScript script({
+      {"the stratum dialog", [this] { return Dialog() && Dialog()->isVisible(); },
+       [this] { QTest::mouseClick(Dialog()->Button(kConnect), Qt::LeftButton); }},
+      {"the message box", [] { return OpenBox() != nullptr; },
+       [&] {
+         QMessageBox* box = OpenBox();
+         text = box->text();
+         caption = box->windowTitle();
+         for (QAbstractButton* b : box->buttons()) buttons << b->text();
+         QTest::keyClick(box, Qt::Key_Escape);  // an OK-only box: Escape answers OK
+       }},
+      {"the dialog again", [this] { return Dialog() && !OpenBox(); },
+       [this] { QTest::keyClick(Dialog(), Qt::Key_Escape); }},
+  });
+  ASSERT_TRUE(script.Run([&] { Click(25, 41); }, kTimeoutMs)) << script.Failed();
+  EXPECT_TRUE(text.startsWith("未成功连接数据库－UDL 数据库连接方式: 文件 ")) << text.toStdString();
+  EXPECT_TRUE(text.endsWith("isoDB.udl 不存在或配置不正确!")) << text.toStdString();
+  EXPECT_FALSE(caption.isEmpty());
+  EXPECT_EQ(buttons, QStringList{"确定"});
+  std::string log = window_->Dock()->Text().toStdString();
+  EXPECT_NE(log.find("[message box] " + caption.toStdString() + ": 未成功连接数据库"), std::string::npos) << log;
+  EXPECT_NE(log.find("[message box] answer: 确定"), std::string::npos) << log;
+  EXPECT_FALSE(window_->Desktop()->Busy());  // the wait cursor of the load has ended
+}
+
+TEST_F(SectionView, MalformedMapAndFailingPlugInShowAnErrorAndTheWindowKeepsItsMap) {
+  Open(dir_ + "section.geojson");
+  std::string opened = MapText();
+  std::ofstream(dir_ + "broken.geojson") << R"({"type": "FeatureCollection", "features": [{"id": 1}]})";
+  QString text;
+  UiScript script({{"the error dialog", [] { return OpenBox() != nullptr; }, [&] {
+                      text = OpenBox()->text();
+                      EXPECT_EQ(OpenBox()->icon(), QMessageBox::Critical);
+                      QTest::keyClick(OpenBox(), Qt::Key_Return);
+                    }}});
+  ASSERT_TRUE(script.Run([&] { EXPECT_FALSE(window_->OpenMapFile(QString::fromStdString(dir_ + "broken.geojson"))); },
+                         kTimeoutMs));
+  EXPECT_TRUE(text.startsWith("cannot read the map: ")) << text.toStdString();
+  EXPECT_EQ(MapText(), opened);
+  EXPECT_TRUE(window_->isVisible());
+
+  std::string missing = BinDir() + "/libsectionhost_testplugin_missing.so";
+  UiScript plugin({{"the error dialog", [] { return OpenBox() != nullptr; }, [&] {
+                      text = OpenBox()->text();
+                      QTest::keyClick(OpenBox(), Qt::Key_Return);
+                    }}});
+  ASSERT_TRUE(plugin.Run([&] { EXPECT_FALSE(window_->LoadPluginFile(QString::fromStdString(missing))); }, kTimeoutMs));
+  EXPECT_NE(text.toStdString().find("missing export GetBmp"), std::string::npos) << text.toStdString();
+  EXPECT_NE(text.toStdString().find("missing export MouseStatus"), std::string::npos) << text.toStdString();
+  EXPECT_EQ(window_->Engine().Plugins().size(), 1u);
+  // The loaded command still runs.
+  window_->Dock()->Enter("dsi");
+  EXPECT_EQ(window_->Dock()->Prompt(), "dsi pick> ");
+}
+
+TEST_F(SectionView, CommandLineDockTakesHistoryAndRefusesUnknownWords) {
+  Open(dir_ + "section.geojson");
+  CommandDock* dock = window_->Dock();
+  dock->Enter("nonsense");
+  EXPECT_NE(dock->Text().toStdString().find("sectionview> nonsense\n[error] unknown command 'nonsense'"),
+            std::string::npos)
+      << dock->Text().toStdString();
+  dock->Enter("help");
+  dock->Input()->setFocus();
+  QTest::keyClick(dock->Input(), Qt::Key_Up);
+  EXPECT_EQ(dock->Input()->text(), "help");
+  QTest::keyClick(dock->Input(), Qt::Key_Up);
+  EXPECT_EQ(dock->Input()->text(), "nonsense");
+  QTest::keyClick(dock->Input(), Qt::Key_Down);
+  QTest::keyClick(dock->Input(), Qt::Key_Down);
+  EXPECT_EQ(dock->Input()->text(), "");
+  QTest::keyClicks(dock->Input(), "dsi");
+  QTest::keyClick(dock->Input(), Qt::Key_Return);
+  EXPECT_EQ(dock->Prompt(), "dsi pick> ");
+  QTest::keyClick(dock->Input(), Qt::Key_Escape);
+  EXPECT_EQ(dock->Prompt(), "sectionview> ");
+}
+
+}  // namespace
+}  // namespace sectionhost
