@@ -9,6 +9,7 @@
 
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
@@ -88,7 +89,12 @@ QSize TemplateDialog::BaseUnits(const QFont& font) {
   QFontMetricsF metrics(font);
   double width = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   int average = static_cast<int>(width / 26 + 1) / 2;
-  return QSize(std::max(1, average), std::max(1, static_cast<int>(std::ceil(metrics.height()))));
+  // The height is the em: 宋体's cell height is its em (12 pixels at 9 pt), while a substitute
+  // such as Noto Sans CJK spaces its lines at about 1.45 em; measured by the em, the dialog
+  // keeps the proportions it has with 宋体.
+  int height = QFontInfo(font).pixelSize();
+  if (height <= 0) height = static_cast<int>(std::ceil(metrics.height()));
+  return QSize(std::max(1, average), std::max(1, height));
 }
 
 TemplateDialog::TemplateDialog(HWND dlg, QWidget* parent) : QDialog(parent), dlg_(dlg) {

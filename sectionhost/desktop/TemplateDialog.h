@@ -11,7 +11,7 @@
 // by its caption and control ids, gives each control's rectangle in dialog units; they are
 // converted with the base units of the template's font (its face when installed, else the
 // nearest CJK font: CjkFonts::DialogFont) measured as Windows measures them: the average width
-// of the 52 Latin letters and the font's height. Without the template the controls' platform
+// of the 52 Latin letters and the font's height (its em, as 宋体's). Without the template the controls' platform
 // rectangles are converted back to dialog units.
 //
 // The widgets mirror the platform's windows and never hold state of their own: before each
@@ -44,7 +44,8 @@ class TemplateDialog : public QDialog {
   // The template the platform made `dlg` from; null when its module's table has none that
   // matches (caption and control ids).
   static const KpDialogTemplate* FindTemplate(HWND dlg);
-  // Windows' dialog base units of a font: ((width of "A..Za..z" / 26 + 1) / 2, height).
+  // Windows' dialog base units of a font: ((width of "A..Za..z" / 26 + 1) / 2, height), the
+  // height being the font's em in pixels (see the .cpp).
   static QSize BaseUnits(const QFont& font);
 
   // Shows the dialog (the first time), mirrors the platform's state and waits for the person's

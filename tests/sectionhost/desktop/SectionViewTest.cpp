@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <cmath>
 #include <fstream>
 
 #include "UiScript.h"
@@ -180,9 +181,11 @@ TEST_F(SectionView, DialogIsLaidOutFromItsTemplateInTheTemplatesFont) {
   QRect list, ok;
   QString title;
   bool okDefault = false;
+  int dpi = 0;
   UiScript script({{"the stratum dialog", [this] { return Dialog() && Dialog()->isVisible(); },
                     [&] {
                       base = Dialog()->Base();
+                      dpi = Dialog()->logicalDpiY();
                       list = Dialog()->List(kNames)->geometry();
                       ok = Dialog()->Button(IDOK)->geometry();
                       okDefault = Dialog()->Button(IDOK)->isDefault();
@@ -194,10 +197,10 @@ TEST_F(SectionView, DialogIsLaidOutFromItsTemplateInTheTemplatesFont) {
   EXPECT_EQ(title, "请选择地层名称");
   EXPECT_TRUE(okDefault);
   // Windows' base units of a 9 pt font: about 6 x 12 for a CJK face (half-width Latin letters).
-  EXPECT_GE(base.width(), 4);
-  EXPECT_LE(base.width(), 9);
-  EXPECT_GE(base.height(), 10);
-  EXPECT_LE(base.height(), 18);
+  // The template's 9 pt: 12 pixels at 96 dpi, as 宋体's cell; half-width Latin letters.
+  EXPECT_EQ(base.height(), static_cast<int>(std::lround(9.0 * dpi / 72)));
+  EXPECT_GE(base.width(), base.height() / 2 - 1);
+  EXPECT_LE(base.width(), base.height() / 2 + 2);
   EXPECT_EQ(list, QRect(MulDiv(14, base.width(), 4), MulDiv(34, base.height(), 8), MulDiv(159, base.width(), 4),
                         MulDiv(197, base.height(), 8)));
   EXPECT_EQ(ok.topLeft(), QPoint(MulDiv(23, base.width(), 4), MulDiv(235, base.height(), 8)));
