@@ -23,6 +23,7 @@
 
 #include "CjkFonts.h"
 #include "CommandDock.h"
+#include "MapDigest.h"
 #include "MapView.h"
 #include "QtDesktop.h"
 #include "sectionhost/automation/IntArrayObject.h"
@@ -122,7 +123,7 @@ bool MainWindow::Start(const ViewOptions& options, std::string* error) {
   desktop_ = std::make_unique<QtDesktop>(this, transcript_);
   desktop_->SetRefresh([this] { Refresh(); });
   desktopScope_ = std::make_unique<kp::DesktopScope>(desktop_.get());
-  savedText_ = MapFile::Format(Engine().CurrentMap());
+  savedDigest_ = MapDigest::Of(Engine().CurrentMap());
   BuildMenus();
   if (!options.map.empty()) OpenMapFile(QString::fromStdString(options.map));
   for (const std::string& plugin : options.plugins) LoadPluginFile(QString::fromStdString(plugin));
@@ -254,7 +255,7 @@ bool MainWindow::OpenMapFile(const QString& path) {
     return false;
   }
   mapPath_ = savePath_ = path;
-  savedText_ = MapFile::Format(Engine().CurrentMap());
+  savedDigest_ = MapDigest::Of(Engine().CurrentMap());
   dock_->AppendLine(QString("sectionview: %1, %2 entities").arg(path).arg(Engine().CurrentMap().entities.size()));
   Refresh(true);
   return true;
@@ -285,7 +286,7 @@ bool MainWindow::SaveTo(const QString& path) {
     ErrorDialog(tr("Cannot save the map"), QString::fromStdString(error));
     return false;
   }
-  savedText_ = MapFile::Format(map);
+  savedDigest_ = MapDigest::Of(map);
   savePath_ = path;
   dock_->AppendLine("saved " + path);
   Refresh();
@@ -459,7 +460,7 @@ bool MainWindow::Picking() const {
 }
 
 bool MainWindow::Modified() const {
-  return run_ && MapFile::Format(run_->Engine().CurrentMap()) != savedText_;
+  return run_ && MapDigest::Of(run_->Engine().CurrentMap()) != savedDigest_;
 }
 
 void MainWindow::Refresh(bool fit) {
@@ -474,8 +475,8 @@ void MainWindow::Refresh(bool fit) {
       for (LONG id : array->Values()) picked.insert(id);
     }
   }
-  bool modified = MapFile::Format(map) != savedText_;
-  view_->SetMap(map, fit);
+  bool modified = MapDigest::Of(map) != savedDigest_;
+  view_->SetMap(std::move(map), fit);
   view_->SetMarks(highlighted, picked);
   view_->SetPicking(Picking());
   dock_->SetPrompt(QString::fromStdString(session.Prompt(kIdlePrompt)));

@@ -119,7 +119,7 @@ class MainWindow : public QMainWindow {
   QAction* redoAction_ = nullptr;
   QMenu* fileMenu_ = nullptr;
   QString mapPath_, savePath_;
-  std::string savedText_;  // the map as last saved or opened (MapFile::Format)
+  uint64_t savedDigest_ = 0;  // of the map as last saved or opened (MapDigest)
   bool finished_ = false;
 };
 

@@ -22,8 +22,8 @@ MapView::MapView(QWidget* parent) : QWidget(parent) {
   setMinimumSize(200, 150);
 }
 
-void MapView::SetMap(const MapData& map, bool fit) {
-  map_ = map;
+void MapView::SetMap(MapData map, bool fit) {
+  map_ = std::move(map);
   scene_ = SectionScene::From(map_);
   if (fit || followSize_) FitToSection();
   update();

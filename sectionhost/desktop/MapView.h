@@ -30,7 +30,7 @@ class MapView : public QWidget {
   explicit MapView(QWidget* parent = nullptr);
 
   // The map to draw (with its scene) and the states to show; `fit` refits the view.
-  void SetMap(const MapData& map, bool fit);
+  void SetMap(MapData map, bool fit);
   void SetMarks(const std::set<int32_t>& highlighted, const std::set<int32_t>& picked);
   void SetPicking(bool picking);
   void SetShowDeleted(bool show);

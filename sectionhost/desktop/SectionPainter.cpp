@@ -24,14 +24,19 @@ bool Overlaps(const Extent& e, const QRectF& visible) {
 }
 
 QPen EntityPen(const SceneEntity& e, const PaintStyle& style, const QColor& normal, double width) {
-  if (style.highlighted.count(e.id)) return QPen(kHighlightColor, width + 2);
-  if (style.picked.count(e.id)) return QPen(kPickedColor, width + 2);
-  if (e.deleted) {
-    QPen pen(kDeletedColor, width);
+  QPen pen(normal, width);
+  if (style.highlighted.count(e.id)) {
+    pen = QPen(kHighlightColor, width + 2);
+  } else if (style.picked.count(e.id)) {
+    pen = QPen(kPickedColor, width + 2);
+  } else if (e.deleted) {
+    pen = QPen(kDeletedColor, width);
     pen.setStyle(Qt::DashLine);
-    return pen;
   }
-  return QPen(normal, width);
+  // Widths in pixels, whatever the painter's transform; a cosmetic pen of one pixel takes the
+  // raster engine's fast path (no stroker: joins of wide pens cost trigonometry per vertex).
+  pen.setCosmetic(true);
+  return pen;
 }
 
 void DrawLabel(QPainter& painter, const QString& text, const QPointF& at, bool centred) {
@@ -99,7 +104,7 @@ void SectionPainter::Paint(QPainter& painter, const SectionScene& scene, const V
   painter.setBrush(Qt::NoBrush);
   for (const SceneEntity& e : scene.entities) {
     if (!shown(e)) continue;
-    painter.setPen(EntityPen(e, style, kCurveColor, 1.6));
+    painter.setPen(EntityPen(e, style, kCurveColor, 1.0));
     for (const auto& line : e.shape.lines) painter.drawPolyline(ScreenLine(line, view));
     for (const Point3D& p : e.shape.points) {
       if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <ostream>
 
 #include "sectionhost/desktop/LineStreamBuf.h"
+#include "sectionhost/desktop/MapDigest.h"
 #include "sectionhost/desktop/SectionPainter.h"
 #include "sectionhost/desktop/SectionScene.h"
 #include "sectionhost/desktop/ViewOptions.h"
@@ -141,6 +143,36 @@ TEST(SectionSceneTest, LabelsCodesAndExtentLeaveDeletedEntitiesOut) {
   EXPECT_DOUBLE_EQ(stratum.anchorY, 3);
   EXPECT_EQ(scene.entities[4].label, "砂岩层");
   EXPECT_EQ(scene.entities[1].label, "");  // curves are not labelled on the picture
+}
+
+TEST(MapDigestTest, EveryChangeACommandCanMakeChangesTheDigest) {
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(R"({"type": "FeatureCollection", "map": {"scale": 1000}, "features": [
+   {"type": "Feature", "id": 1, "properties": {"entityType": 2, "name": "a"},
+    "geometry": {"type": "LineString", "coordinates": [[0, 0], [10, 0]]}},
+   {"type": "Feature", "id": 3, "properties": {"entityType": 27, "code": "J2", "scale": 1,
+    "samples": [[0, 0, 0, 4, 0, 0, 1]]}, "geometry": null}]})",
+                             &map, &error))
+      << error;
+  const uint64_t digest = MapDigest::Of(map);
+  EXPECT_EQ(MapDigest::Of(MapData(map)), digest);
+  auto changed = [&](const std::function<void(MapData&)>& change) {
+    MapData copy = map;
+    change(copy);
+    return MapDigest::Of(copy) != digest;
+  };
+  EXPECT_TRUE(changed([](MapData& m) { m.entities[0].deleted = true; }));
+  EXPECT_TRUE(changed([](MapData& m) { m.entities[0].nodes[1].x = 10.000000000000002; }));
+  EXPECT_TRUE(changed([](MapData& m) { m.entities[0].linePoints.push_back({}); }));
+  EXPECT_TRUE(changed([](MapData& m) { m.entities[1].code = "J3"; }));
+  EXPECT_TRUE(changed([](MapData& m) { m.entities[1].samples[0].thickness = 5; }));
+  EXPECT_TRUE(changed([](MapData& m) { m.entities.push_back(m.entities[1]); }));
+  EXPECT_TRUE(changed([](MapData& m) { std::swap(m.entities[0], m.entities[1]); }));
+  EXPECT_TRUE(changed([](MapData& m) { m.entities[0].properties["name"] = "b"; }));
+  EXPECT_TRUE(changed([](MapData& m) { m.scale = 2000; }));
+  // Zero and negative zero are different numbers in a map file ("-0.0").
+  EXPECT_TRUE(changed([](MapData& m) { m.entities[0].nodes[0].y = -0.0; }));
 }
 
 TEST(LineStreamBufTest, HandsOnWholeLinesAndAPartialOneOnFlush) {
