@@ -82,7 +82,8 @@ bool CommandDock::eventFilter(QObject* watched, QEvent* event) {
   }
   if (key->key() != Qt::Key_Up && key->key() != Qt::Key_Down) return false;
   if (historyAt_ == history_.size()) typing_ = input_->text();
-  historyAt_ = std::clamp(historyAt_ + (key->key() == Qt::Key_Up ? -1 : 1), 0, static_cast<int>(history_.size()));
+  historyAt_ =
+      std::clamp(historyAt_ + (key->key() == Qt::Key_Up ? -1 : 1), 0, static_cast<int>(history_.size()));
   input_->setText(historyAt_ == history_.size() ? typing_ : history_[historyAt_]);
   return true;
 }

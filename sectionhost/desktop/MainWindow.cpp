@@ -92,8 +92,8 @@ MainWindow::MainWindow()
   statusBar()->addPermanentWidget(coordinates_);
   connect(view_, &MapView::CursorMoved, this, [this](QPointF p) {
     const ViewTransform& v = view_->View();
-    coordinates_->setText(
-        QString::fromStdString("x " + Number(v.RoundToPixel(p.x())) + "   y " + Number(v.RoundToPixel(p.y()))));
+    coordinates_->setText(QString::fromStdString("x " + Number(v.RoundToPixel(p.x())) + "   y " +
+                                                 Number(v.RoundToPixel(p.y()))));
   });
   connect(view_, &MapView::Clicked, this, &MainWindow::Clicked);
   connect(dock_, &CommandDock::Entered, this, &MainWindow::Dispatch);
@@ -127,7 +127,8 @@ bool MainWindow::Start(const ViewOptions& options, std::string* error) {
   BuildMenus();
   if (!options.map.empty()) OpenMapFile(QString::fromStdString(options.map));
   for (const std::string& plugin : options.plugins) LoadPluginFile(QString::fromStdString(plugin));
-  dock_->AppendLine("sectionview: 'help' in the command line lists what you can type; the menus have the commands.");
+  dock_->AppendLine(
+      "sectionview: 'help' in the command line lists what you can type; the menus have the commands.");
   Refresh(true);
   return true;
 }
@@ -176,12 +177,16 @@ void MainWindow::BuildMenus() {
 
   QMenu* edit = menuBar()->addMenu(tr("&Edit"));
   undoAction_ = edit->addAction(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), this, &MainWindow::Undo);
-  redoAction_ = edit->addAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, &MainWindow::Redo);
+  redoAction_ =
+      edit->addAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, &MainWindow::Redo);
 
   QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
-  viewMenu->addAction(tr("&Fit to Section"), QKeySequence(Qt::CTRL | Qt::Key_0), view_, &MapView::FitToSection);
-  viewMenu->addAction(tr("Zoom &In"), QKeySequence::ZoomIn, this, [this] { view_->Zoom(MapView::kWheelStep); });
-  viewMenu->addAction(tr("Zoom &Out"), QKeySequence::ZoomOut, this, [this] { view_->Zoom(1 / MapView::kWheelStep); });
+  viewMenu->addAction(tr("&Fit to Section"), QKeySequence(Qt::CTRL | Qt::Key_0), view_,
+                      &MapView::FitToSection);
+  viewMenu->addAction(tr("Zoom &In"), QKeySequence::ZoomIn, this,
+                      [this] { view_->Zoom(MapView::kWheelStep); });
+  viewMenu->addAction(tr("Zoom &Out"), QKeySequence::ZoomOut, this,
+                      [this] { view_->Zoom(1 / MapView::kWheelStep); });
   QAction* deleted = viewMenu->addAction(tr("Show &Deleted Entities"));
   deleted->setCheckable(true);
   connect(deleted, &QAction::toggled, view_, &MapView::SetShowDeleted);
@@ -237,7 +242,8 @@ void MainWindow::Launch(const Plugin& plugin) {
   std::string name = kp::GbkToUtf8(plugin.CommandLineName());
   size_t slash = name.rfind('/');
   // Shown as if typed, so the dock reads as the terminal's screen would.
-  dock_->AppendLine(dock_->Prompt() + QString::fromStdString(slash == std::string::npos ? name : name.substr(slash + 1)));
+  dock_->AppendLine(dock_->Prompt() +
+                    QString::fromStdString(slash == std::string::npos ? name : name.substr(slash + 1)));
   std::string why;
   if (!Engine().Launch(name, &why)) Error(why);
   Refresh();
@@ -256,7 +262,8 @@ bool MainWindow::OpenMapFile(const QString& path) {
   }
   mapPath_ = savePath_ = path;
   savedDigest_ = MapDigest::Of(Engine().CurrentMap());
-  dock_->AppendLine(QString("sectionview: %1, %2 entities").arg(path).arg(Engine().CurrentMap().entities.size()));
+  dock_->AppendLine(
+      QString("sectionview: %1, %2 entities").arg(path).arg(Engine().CurrentMap().entities.size()));
   Refresh(true);
   return true;
 }
@@ -343,9 +350,11 @@ bool MainWindow::ExportSvg(const QString& path) {
 
 void MainWindow::Clicked(QPointF mapPoint, int32_t entity) {
   const ViewTransform& v = view_->View();
-  std::string at = "(" + Number(v.RoundToPixel(mapPoint.x())) + ", " + Number(v.RoundToPixel(mapPoint.y())) + ")";
+  std::string at =
+      "(" + Number(v.RoundToPixel(mapPoint.x())) + ", " + Number(v.RoundToPixel(mapPoint.y())) + ")";
   if (!Picking()) {
-    statusBar()->showMessage(QString::fromStdString(entity ? at + ": entity " + std::to_string(entity) : at), 4000);
+    statusBar()->showMessage(QString::fromStdString(entity ? at + ": entity " + std::to_string(entity) : at),
+                             4000);
     return;
   }
   if (!entity) {
@@ -386,9 +395,9 @@ void MainWindow::Dispatch(const QString& typed) {
     }
     if (!session.Pick(ids, &why)) Error(why);
   };
-  bool isCommand = !trimmed.empty() && std::any_of(session.Plugins().begin(), session.Plugins().end(), [&](const auto& p) {
-    return p->Matches(kp::Utf8ToGbk(trimmed));
-  });
+  bool isCommand =
+      !trimmed.empty() && std::any_of(session.Plugins().begin(), session.Plugins().end(),
+                                      [&](const auto& p) { return p->Matches(kp::Utf8ToGbk(trimmed)); });
   if (word == "help" && rest.empty()) {
     for (const QString& l : QString(kHelp).split('\n')) dock_->AppendLine(l);
   } else if (word == "undo" && rest.empty()) {

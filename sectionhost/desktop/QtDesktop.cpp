@@ -71,7 +71,7 @@ int QtDesktop::MessageBox(HWND, const char* text, const char* caption, UINT type
   std::map<QAbstractButton*, const FormButton*> ids;
   QAbstractButton* escape = nullptr;
   for (const FormButton& b : buttons) {
-    QMessageBox::ButtonRole role = b.id == IDOK || b.id == IDYES ? QMessageBox::AcceptRole
+    QMessageBox::ButtonRole role = b.id == IDOK || b.id == IDYES      ? QMessageBox::AcceptRole
                                    : b.id == IDCANCEL || b.id == IDNO ? QMessageBox::RejectRole
                                                                       : QMessageBox::ActionRole;
     QPushButton* button = box.addButton(QString::fromStdString(b.caption), role);

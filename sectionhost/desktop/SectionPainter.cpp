@@ -41,8 +41,9 @@ QPen EntityPen(const SceneEntity& e, const PaintStyle& style, const QColor& norm
 
 void DrawLabel(QPainter& painter, const QString& text, const QPointF& at, bool centred) {
   QFontMetricsF metrics(painter.font());
-  QPointF origin = centred ? QPointF(at.x() - metrics.horizontalAdvance(text) / 2, at.y() + metrics.ascent() / 2 - 1)
-                           : QPointF(at.x() + kMarkerRadius + 3, at.y() - kMarkerRadius);
+  QPointF origin =
+      centred ? QPointF(at.x() - metrics.horizontalAdvance(text) / 2, at.y() + metrics.ascent() / 2 - 1)
+              : QPointF(at.x() + kMarkerRadius + 3, at.y() - kMarkerRadius);
   QPainterPath path;
   path.addText(origin, painter.font(), text);
   // A white halo keeps the label readable over lines and bands.
@@ -71,7 +72,8 @@ QPolygonF SectionPainter::ScreenLine(const std::vector<Point3D>& points, const V
   for (const Point3D& p : points) {
     if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
     QPointF s = view.ToScreen(p.x, p.y);
-    if (!line.isEmpty() && std::fabs(s.x() - last.x()) < kMinStepPixels && std::fabs(s.y() - last.y()) < kMinStepPixels) {
+    if (!line.isEmpty() && std::fabs(s.x() - last.x()) < kMinStepPixels &&
+        std::fabs(s.y() - last.y()) < kMinStepPixels) {
       pending = true;
       skipped = s;
       continue;
@@ -90,7 +92,9 @@ void SectionPainter::Paint(QPainter& painter, const SectionScene& scene, const V
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.setFont(style.font);
   QRectF visible = view.VisibleMap(size);
-  auto shown = [&](const SceneEntity& e) { return (!e.deleted || style.showDeleted) && Overlaps(e.extent, visible); };
+  auto shown = [&](const SceneEntity& e) {
+    return (!e.deleted || style.showDeleted) && Overlaps(e.extent, visible);
+  };
 
   // Bands first, so lines and labels stay on top of them.
   for (const SceneEntity& e : scene.entities) {
@@ -142,7 +146,8 @@ void SectionPainter::PaintLegend(QPainter& painter, const SectionScene& scene, c
     painter.setPen(QPen(fill.darker(150), 1));
     painter.drawRect(QRectF(box.left() + kLegendPadding, y, kLegendSwatch, kLegendSwatch));
     painter.setPen(kCurveColor);
-    painter.drawText(QPointF(box.left() + 2 * kLegendPadding + kLegendSwatch, y + kLegendSwatch / 2 + metrics.ascent() / 2 - 1),
+    painter.drawText(QPointF(box.left() + 2 * kLegendPadding + kLegendSwatch,
+                             y + kLegendSwatch / 2 + metrics.ascent() / 2 - 1),
                      QString::fromStdString(code));
     y += row;
   }

@@ -37,14 +37,15 @@ class SectionPainter {
   static QColor CodeColor(const std::string& code);
 
   // Draws the scene into the rectangle (0, 0, size) of the painter's device.
-  static void Paint(QPainter& painter, const SectionScene& scene, const ViewTransform& view, const QSizeF& size,
-                    const PaintStyle& style);
+  static void Paint(QPainter& painter, const SectionScene& scene, const ViewTransform& view,
+                    const QSizeF& size, const PaintStyle& style);
   // The line through `points` in screen coordinates, simplified as above; non-finite points
   // are left out.
   static QPolygonF ScreenLine(const std::vector<Point3D>& points, const ViewTransform& view);
 
  private:
-  static void PaintLegend(QPainter& painter, const SectionScene& scene, const QSizeF& size, const PaintStyle& style);
+  static void PaintLegend(QPainter& painter, const SectionScene& scene, const QSizeF& size,
+                          const PaintStyle& style);
 };
 
 }  // namespace sectionhost

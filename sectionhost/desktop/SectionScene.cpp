@@ -12,7 +12,8 @@ namespace {
 bool StratumAnchor(const MapEntity& e, double* x, double* y) {
   std::vector<const StratumSample*> finite;
   for (const StratumSample& s : e.samples) {
-    if (std::isfinite(s.point.x) && std::isfinite(s.point.y) && std::isfinite(s.thickness)) finite.push_back(&s);
+    if (std::isfinite(s.point.x) && std::isfinite(s.point.y) && std::isfinite(s.thickness))
+      finite.push_back(&s);
   }
   if (finite.empty()) return false;
   std::sort(finite.begin(), finite.end(), [](auto* a, auto* b) { return a->point.x < b->point.x; });
@@ -27,7 +28,8 @@ bool StratumAnchor(const MapEntity& e, double* x, double* y) {
 std::string SectionScene::LabelOf(const MapEntity& e) {
   if (e.type == EntitySectionStratum) return e.code;
   for (const char* key : {"name", "text", "label"}) {
-    if (e.properties.contains(key) && e.properties[key].is_string()) return e.properties[key].get<std::string>();
+    if (e.properties.contains(key) && e.properties[key].is_string())
+      return e.properties[key].get<std::string>();
   }
   return "";
 }

@@ -46,7 +46,8 @@ QString TextOf(HWND hwnd) {
 
 std::vector<HWND> Children(HWND dlg) {
   std::vector<HWND> children;
-  for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) children.push_back(child);
+  for (HWND child = GetWindow(dlg, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    children.push_back(child);
   return children;
 }
 

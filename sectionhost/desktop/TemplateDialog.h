@@ -11,8 +11,8 @@
 // by its caption and control ids, gives each control's rectangle in dialog units; they are
 // converted with the base units of the template's font (its face when installed, else the
 // nearest CJK font: CjkFonts::DialogFont) measured as Windows measures them: the average width
-// of the 52 Latin letters and the font's height (its em, as 宋体's). Without the template the controls' platform
-// rectangles are converted back to dialog units.
+// of the 52 Latin letters and the font's height (its em, as 宋体's). Without the template the controls'
+// platform rectangles are converted back to dialog units.
 //
 // The widgets mirror the platform's windows and never hold state of their own: before each
 // wait (Sync) captions, enabled and visible states and each list's current row are read again

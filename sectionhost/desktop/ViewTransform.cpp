@@ -8,7 +8,8 @@ namespace sectionhost {
 
 QRectF ViewTransform::VisibleMap(const QSizeF& size) const {
   QPointF topLeft = ToMap({0, 0});
-  return QRectF(topLeft.x(), topLeft.y() - size.height() / scale_, size.width() / scale_, size.height() / scale_);
+  return QRectF(topLeft.x(), topLeft.y() - size.height() / scale_, size.width() / scale_,
+                size.height() / scale_);
 }
 
 void ViewTransform::Fit(const Extent& extent, const QSizeF& size, double margin) {

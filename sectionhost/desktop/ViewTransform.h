@@ -4,8 +4,8 @@
 // pixels and fits an extent into a window with a margin.
 //
 // The scale is held between kMinScale and kMaxScale pixels per map unit, so no zoom can make it
-// zero or infinite (and a section of any finite coordinates still fits); an empty extent fits as the unit square, a degenerate one (a single point,
-// a horizontal line) as a square around it.
+// zero or infinite (and a section of any finite coordinates still fits); an empty extent fits as the unit
+// square, a degenerate one (a single point, a horizontal line) as a square around it.
 #pragma once
 #include <QPointF>
 #include <QRectF>
@@ -22,7 +22,9 @@ class ViewTransform {
 
   double Scale() const { return scale_; }  // pixels per map unit
   QPointF ToScreen(double x, double y) const { return {(x - x0_) * scale_, (y0_ - y) * scale_}; }
-  QPointF ToMap(const QPointF& screen) const { return {x0_ + screen.x() / scale_, y0_ - screen.y() / scale_}; }
+  QPointF ToMap(const QPointF& screen) const {
+    return {x0_ + screen.x() / scale_, y0_ - screen.y() / scale_};
+  }
   // The map rectangle a window of `size` pixels shows (left, bottom, width, height in map units).
   QRectF VisibleMap(const QSizeF& size) const;
 

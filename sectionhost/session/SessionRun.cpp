@@ -28,7 +28,8 @@ bool SessionRun::Open(PluginFailure pluginFailure) {
   if (!session_.Start(&error)) return Fail(error);
   if (calls_.is_open()) session_.SetCallLog(&calls_);
   // Without a map (a front end that opens one later) the session starts with an empty one.
-  bool opened = options_.map.empty() ? session_.LoadMap(MapData(), &error) : session_.OpenMap(options_.map, &error);
+  bool opened =
+      options_.map.empty() ? session_.LoadMap(MapData(), &error) : session_.OpenMap(options_.map, &error);
   if (!opened) return Fail("cannot read the map: " + error);
   for (const std::string& path : options_.plugins) {
     std::vector<std::string> errors;

@@ -179,7 +179,8 @@ TEST(LineStreamBufTest, HandsOnWholeLinesAndAPartialOneOnFlush) {
   std::vector<std::string> lines;
   LineStreamBuf buffer([&](const std::string& line) { lines.push_back(line); });
   std::ostream out(&buffer);
-  out << "one\ntw" << "o\n\nthr";
+  out << "one\ntw"
+      << "o\n\nthr";
   EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", ""}));
   out << std::flush;
   EXPECT_EQ(lines.back(), "thr");
@@ -190,9 +191,9 @@ TEST(LineStreamBufTest, HandsOnWholeLinesAndAPartialOneOnFlush) {
 TEST(ViewOptionsTest, MapPlugInsAndOptionsAndTheirErrors) {
   ViewOptions o;
   std::string error;
-  ASSERT_TRUE(ViewOptions::Parse({"map.geojson", "--plugin", "a.so", "--plugin", "b.so", "--config-dir", "cfg",
-                                  "--calls", "calls.txt"},
-                                 &o, &error));
+  ASSERT_TRUE(ViewOptions::Parse(
+      {"map.geojson", "--plugin", "a.so", "--plugin", "b.so", "--config-dir", "cfg", "--calls", "calls.txt"},
+      &o, &error));
   EXPECT_EQ(o.map, "map.geojson");
   EXPECT_EQ(o.plugins, (std::vector<std::string>{"a.so", "b.so"}));
   HostOptions run = o.RunOptions();

@@ -70,7 +70,8 @@ TEST_F(RealX, StratumBuiltWithTheMouseAndTheKeyboardIsTheBatchDemosMap) {
   ASSERT_TRUE(WaitUntil([&] { return dock->Input()->hasFocus(); }, kTimeoutMs));
   Xdotool("type --delay 20 dsi");
   Xdotool("key Return");
-  ASSERT_TRUE(WaitUntil([&] { return dock->Prompt() == "dsi pick> "; }, kTimeoutMs)) << dock->Text().toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return dock->Prompt() == "dsi pick> "; }, kTimeoutMs))
+      << dock->Text().toStdString();
   EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
 
   ClickAt(view, At(8, 47));
@@ -79,7 +80,8 @@ TEST_F(RealX, StratumBuiltWithTheMouseAndTheKeyboardIsTheBatchDemosMap) {
       << dock->Text().toStdString();
 
   UiScript script({
-      {"the stratum dialog", [&] { return Dialog() && Dialog()->isVisible() && Dialog()->Button(kConnect)->isVisible(); },
+      {"the stratum dialog",
+       [&] { return Dialog() && Dialog()->isVisible() && Dialog()->Button(kConnect)->isVisible(); },
        [&] { ClickOn(Dialog()->Button(kConnect)); }},
       {"the lexicon's rows", [&] { return Dialog() && Dialog()->List(kNames)->count() > kMiddleJurassic; },
        [&] {
@@ -105,7 +107,8 @@ TEST_F(RealX, StratumBuiltWithTheMouseAndTheKeyboardIsTheBatchDemosMap) {
   ASSERT_TRUE(WaitUntil([&] { return dock->Input()->hasFocus(); }, kTimeoutMs));
   Xdotool("type y");
   Xdotool("key Return");
-  ASSERT_TRUE(WaitUntil([&] { return dock->Prompt() == "sectionview> "; }, kTimeoutMs)) << dock->Text().toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return dock->Prompt() == "sectionview> "; }, kTimeoutMs))
+      << dock->Text().toStdString();
 
   ASSERT_TRUE(window_->SaveTo(QString::fromStdString(dir_ + "desktop.geojson")));
   EXPECT_EQ(Read(dir_ + "desktop.geojson"), BatchDemoMap());

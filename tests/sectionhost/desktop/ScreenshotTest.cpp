@@ -41,7 +41,8 @@ TEST_F(Screenshots, BeforeAndAfterTheStratumCommand) {
        [&] {
          QListWidget* list = dialog()->List(12001);
          list->scrollToItem(list->item(15));
-         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(15)).center());
+         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                           list->visualItemRect(list->item(15)).center());
        }},
       {"row 15", [&] { return dialog() && dialog()->List(12001)->currentRow() == 15; },
        [&] {
@@ -49,7 +50,8 @@ TEST_F(Screenshots, BeforeAndAfterTheStratumCommand) {
          QTest::mouseClick(dialog()->Button(IDOK), Qt::LeftButton);
        }},
   });
-  ASSERT_TRUE(script.Run([&] { QTest::mouseClick(window_->View(), Qt::LeftButton, {}, At(25, 41)); }, kTimeoutMs))
+  ASSERT_TRUE(
+      script.Run([&] { QTest::mouseClick(window_->View(), Qt::LeftButton, {}, At(25, 41)); }, kTimeoutMs))
       << script.Failed();
   window_->Dock()->Enter("y");
   QTest::qWait(50);  // the prompt's new width laid out

@@ -51,14 +51,16 @@ class SectionView : public testing_support::WindowFixture {
     return {
         {"the stratum dialog", [this] { return Dialog() && Dialog()->isVisible(); },
          [this] { QTest::mouseClick(Dialog()->Button(kConnect), Qt::LeftButton); }},
-        {"the lexicon's rows", [this] { return Dialog() && Dialog()->List(kNames)->count() > kMiddleJurassic; },
+        {"the lexicon's rows",
+         [this] { return Dialog() && Dialog()->List(kNames)->count() > kMiddleJurassic; },
          [this] {
            QListWidget* list = Dialog()->List(kNames);
            list->scrollToItem(list->item(kMiddleJurassic));
            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                              list->visualItemRect(list->item(kMiddleJurassic)).center());
          }},
-        {"the row chosen in the platform's list box", [this] { return Dialog() && PlatformRow() == kMiddleJurassic; },
+        {"the row chosen in the platform's list box",
+         [this] { return Dialog() && PlatformRow() == kMiddleJurassic; },
          [this, enter] {
            EXPECT_EQ(Dialog()->List(kNames)->currentItem()->text(), QString("中侏罗统"));
            if (enter) {
@@ -94,9 +96,9 @@ TEST_F(SectionView, StratumFromClickedCurvesIsTheBatchDemosMapAndUndoRedoWalkIt)
   std::string opened = MapText();
   BuildStratum(false);
   std::string log = window_->Dock()->Text().toStdString();
-  for (const char* line : {"sectionview> dsi", "(8, 47): entity 4", "(20, 55): entity 1", "(25, 41): entity 2",
-                           "[dialog] 请选择地层名称", "[dialog] closed: OK", "**创建剖面地层成功**",
-                           "dsi> y", "删除了用于生成剖面地层的两条曲线"}) {
+  for (const char* line : {"sectionview> dsi", "(8, 47): entity 4", "(20, 55): entity 1",
+                           "(25, 41): entity 2", "[dialog] 请选择地层名称", "[dialog] closed: OK",
+                           "**创建剖面地层成功**", "dsi> y", "删除了用于生成剖面地层的两条曲线"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << " is not in\n" << log;
   }
   EXPECT_TRUE(window_->Modified());
@@ -145,7 +147,8 @@ TEST_F(SectionView, EscapeCancelsThePickAndUndoIsRefusedWhileACommandRuns) {
   ASSERT_TRUE(control->PickInProgress());
   EXPECT_EQ(control->Highlighted().count(1), 1u);
   window_->Dock()->Enter("undo");
-  EXPECT_NE(window_->Dock()->Text().toStdString().find("[error] a command is running; finish it or press Esc first"),
+  EXPECT_NE(window_->Dock()->Text().toStdString().find(
+                "[error] a command is running; finish it or press Esc first"),
             std::string::npos);
   window_->View()->setFocus();
   QTest::keyClick(window_->View(), Qt::Key_Escape);
@@ -190,7 +193,8 @@ TEST_F(SectionView, DialogIsLaidOutFromItsTemplateInTheTemplatesFont) {
                       ok = Dialog()->Button(IDOK)->geometry();
                       okDefault = Dialog()->Button(IDOK)->isDefault();
                       title = Dialog()->windowTitle();
-                      EXPECT_EQ(Dialog()->size(), QSize(MulDiv(187, base.width(), 4), MulDiv(263, base.height(), 8)));
+                      EXPECT_EQ(Dialog()->size(),
+                                QSize(MulDiv(187, base.width(), 4), MulDiv(263, base.height(), 8)));
                       QTest::keyClick(Dialog(), Qt::Key_Escape);
                     }}});
   ASSERT_TRUE(script.Run([&] { Click(25, 41); }, kTimeoutMs)) << script.Failed();
@@ -201,8 +205,8 @@ TEST_F(SectionView, DialogIsLaidOutFromItsTemplateInTheTemplatesFont) {
   EXPECT_EQ(base.height(), static_cast<int>(std::lround(9.0 * dpi / 72)));
   EXPECT_GE(base.width(), base.height() / 2 - 1);
   EXPECT_LE(base.width(), base.height() / 2 + 2);
-  EXPECT_EQ(list, QRect(MulDiv(14, base.width(), 4), MulDiv(34, base.height(), 8), MulDiv(159, base.width(), 4),
-                        MulDiv(197, base.height(), 8)));
+  EXPECT_EQ(list, QRect(MulDiv(14, base.width(), 4), MulDiv(34, base.height(), 8),
+                        MulDiv(159, base.width(), 4), MulDiv(197, base.height(), 8)));
   EXPECT_EQ(ok.topLeft(), QPoint(MulDiv(23, base.width(), 4), MulDiv(235, base.height(), 8)));
   EXPECT_NE(window_->Dock()->Text().toStdString().find("[dialog] closed: Cancel"), std::string::npos);
 }
@@ -234,7 +238,8 @@ TEST_F(SectionView, PlugInMessageBoxIsAQMessageBoxWithTheModulesCaptionTextAndBu
   EXPECT_FALSE(caption.isEmpty());
   EXPECT_EQ(buttons, QStringList{"确定"});
   std::string log = window_->Dock()->Text().toStdString();
-  EXPECT_NE(log.find("[message box] " + caption.toStdString() + ": 未成功连接数据库"), std::string::npos) << log;
+  EXPECT_NE(log.find("[message box] " + caption.toStdString() + ": 未成功连接数据库"), std::string::npos)
+      << log;
   EXPECT_NE(log.find("[message box] answer: 确定"), std::string::npos) << log;
   EXPECT_FALSE(window_->Desktop()->Busy());  // the wait cursor of the load has ended
 }
@@ -244,29 +249,142 @@ TEST_F(SectionView, MalformedMapAndFailingPlugInShowAnErrorAndTheWindowKeepsItsM
   std::string opened = MapText();
   std::ofstream(dir_ + "broken.geojson") << R"({"type": "FeatureCollection", "features": [{"id": 1}]})";
   QString text;
-  UiScript script({{"the error dialog", [] { return OpenBox() != nullptr; }, [&] {
+  UiScript script({{"the error dialog", [] { return OpenBox() != nullptr; },
+                    [&] {
                       text = OpenBox()->text();
                       EXPECT_EQ(OpenBox()->icon(), QMessageBox::Critical);
                       QTest::keyClick(OpenBox(), Qt::Key_Return);
                     }}});
-  ASSERT_TRUE(script.Run([&] { EXPECT_FALSE(window_->OpenMapFile(QString::fromStdString(dir_ + "broken.geojson"))); },
-                         kTimeoutMs));
+  ASSERT_TRUE(
+      script.Run([&] { EXPECT_FALSE(window_->OpenMapFile(QString::fromStdString(dir_ + "broken.geojson"))); },
+                 kTimeoutMs));
   EXPECT_TRUE(text.startsWith("cannot read the map: ")) << text.toStdString();
   EXPECT_EQ(MapText(), opened);
   EXPECT_TRUE(window_->isVisible());
 
   std::string missing = BinDir() + "/libsectionhost_testplugin_missing.so";
-  UiScript plugin({{"the error dialog", [] { return OpenBox() != nullptr; }, [&] {
+  UiScript plugin({{"the error dialog", [] { return OpenBox() != nullptr; },
+                    [&] {
                       text = OpenBox()->text();
                       QTest::keyClick(OpenBox(), Qt::Key_Return);
                     }}});
-  ASSERT_TRUE(plugin.Run([&] { EXPECT_FALSE(window_->LoadPluginFile(QString::fromStdString(missing))); }, kTimeoutMs));
+  ASSERT_TRUE(plugin.Run([&] { EXPECT_FALSE(window_->LoadPluginFile(QString::fromStdString(missing))); },
+                         kTimeoutMs));
   EXPECT_NE(text.toStdString().find("missing export GetBmp"), std::string::npos) << text.toStdString();
   EXPECT_NE(text.toStdString().find("missing export MouseStatus"), std::string::npos) << text.toStdString();
   EXPECT_EQ(window_->Engine().Plugins().size(), 1u);
   // The loaded command still runs.
   window_->Dock()->Enter("dsi");
   EXPECT_EQ(window_->Dock()->Prompt(), "dsi pick> ");
+}
+
+TEST_F(SectionView, ClosingWithUnsavedChangesAsksAndCancelKeepsTheWindow) {
+  Open(dir_ + "section.geojson");
+  BuildStratum(false);
+  ASSERT_TRUE(window_->Modified());
+  auto closeAnswering = [&](QMessageBox::StandardButton answer) {
+    QString text;
+    UiScript script({{"the question", [] { return OpenBox() != nullptr; },
+                      [&] {
+                        text = OpenBox()->text();
+                        QTest::mouseClick(OpenBox()->button(answer), Qt::LeftButton);
+                      }}});
+    EXPECT_TRUE(script.Run([&] { window_->close(); }, kTimeoutMs)) << script.Failed();
+    return text;
+  };
+  EXPECT_EQ(closeAnswering(QMessageBox::Cancel),
+            QString::fromStdString("The map has unsaved changes. Save them to " + dir_ + "section.geojson?"));
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(Read(dir_ + "section.geojson"), Read(Examples() + "/section.geojson"));
+  closeAnswering(QMessageBox::Save);
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_EQ(Read(dir_ + "section.geojson"), BatchDemoMap());
+}
+
+TEST_F(SectionView, WaitCursorIsTheBusyCursorUntilTheCommandSetsAnother) {
+  Open(dir_ + "section.geojson");
+  QtDesktop* desktop = window_->Desktop();
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+  EXPECT_TRUE(desktop->Busy());
+  // A question while busy shows the arrow, and the busy cursor comes back after it.
+  UiScript script({{"the message box", [] { return OpenBox() != nullptr; },
+                    [] {
+                      EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+                      QTest::keyClick(OpenBox(), Qt::Key_Return);
+                    }}});
+  ASSERT_TRUE(
+      script.Run([] { MessageBoxA(nullptr, "text", "caption", MB_OK | MB_ICONWARNING); }, kTimeoutMs));
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(desktop->Busy());
+  EXPECT_EQ(QtDesktop::IconOf(MB_OK | MB_ICONWARNING), QMessageBox::Warning);
+  EXPECT_EQ(QtDesktop::IconOf(MB_YESNO | MB_ICONQUESTION), QMessageBox::Question);
+  EXPECT_EQ(QtDesktop::IconOf(MB_ICONERROR), QMessageBox::Critical);
+  EXPECT_EQ(QtDesktop::IconOf(MB_ICONINFORMATION), QMessageBox::Information);
+  EXPECT_EQ(QtDesktop::IconOf(MB_OK), QMessageBox::NoIcon);
+}
+
+// The host's test plug-in: exceptions out of MouseStatus, its message box and its own dialog.
+TEST_F(SectionView, PlugInErrorsLeaveTheWindowAndTheMapAndItsDialogWorksToo) {
+  Open(dir_ + "section.geojson", "", BinDir() + "/libsectionhost_testplugin_full.so");
+  std::string opened = MapText();
+  CommandDock* dock = window_->Dock();
+  dock->Enter("tst");
+  EXPECT_EQ(dock->Prompt(), "tst pick> ");
+  dock->Enter("boom");
+  EXPECT_NE(dock->Text().toStdString().find("tst pick> boom\n[error] boom from the test plug-in"),
+            std::string::npos)
+      << dock->Text().toStdString();
+  EXPECT_EQ(dock->Prompt(), "sectionview> ");
+  dock->Enter("tst");
+  dock->Enter("ole");
+  EXPECT_NE(dock->Text().toStdString().find("[error] ole failure from the test plug-in"), std::string::npos);
+  EXPECT_EQ(MapText(), opened);
+  EXPECT_TRUE(window_->isVisible());
+
+  dock->Enter("tst");
+  QString caption, text;
+  UiScript box({{"the message box", [] { return OpenBox() != nullptr; },
+                 [&] {
+                   caption = OpenBox()->windowTitle();
+                   text = OpenBox()->text();
+                   QTest::keyClick(OpenBox(), Qt::Key_Return);
+                 }}});
+  ASSERT_TRUE(box.Run([&] { dock->Enter("msg"); }, kTimeoutMs));
+  EXPECT_EQ(caption, "TestPlugin");
+  EXPECT_EQ(text, "first line\nsecond\tline");
+  EXPECT_NE(dock->Text().toStdString().find("[message box] TestPlugin: first line\\nsecond\\tline\n"
+                                            "[message box] answer: 确定\nmessage shown"),
+            std::string::npos)
+      << dock->Text().toStdString();
+
+  // Its dialog: connect fills two rows; a double-click selects the second (the dialog has no
+  // LBN_DBLCLK handler, so it stays open); OK.
+  const int connect = 501, list = 502;
+  UiScript dialog({
+      {"the test dialog", [this] { return Dialog() && Dialog()->isVisible(); },
+       [&] { QTest::mouseClick(Dialog()->Button(connect), Qt::LeftButton); }},
+      {"its two rows", [&] { return Dialog() && Dialog()->List(list)->count() == 2; },
+       [&] {
+         QListWidget* rows = Dialog()->List(list);
+         QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {},
+                            rows->visualItemRect(rows->item(1)).center());
+       }},
+      {"the second row chosen, the dialog still open",
+       [&] {
+         return Dialog() && SendMessageA(GetDlgItem(Dialog()->Handle(), list), LB_GETCURSEL, 0, 0) == 1;
+       },
+       [&] {
+         EXPECT_EQ(Dialog()->windowTitle(), "测试对话框");
+         QTest::mouseClick(Dialog()->Button(IDOK), Qt::LeftButton);
+       }},
+  });
+  ASSERT_TRUE(dialog.Run([&] { dock->Enter("dialog"); }, kTimeoutMs)) << dialog.Failed();
+  EXPECT_NE(dock->Text().toStdString().find("[dialog] closed: OK\nchosen: 乙"), std::string::npos)
+      << dock->Text().toStdString();
 }
 
 TEST_F(SectionView, CommandLineDockTakesHistoryAndRefusesUnknownWords) {

@@ -34,7 +34,8 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
   clock.start();
   QTimer tick;  // wakes the loop while nothing else happens
   tick.start(UiScript::kPollMs);
-  while (!ready() && clock.elapsed() < timeoutMs) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  while (!ready() && clock.elapsed() < timeoutMs)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   return ready();
 }
 

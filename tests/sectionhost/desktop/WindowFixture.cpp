@@ -53,8 +53,9 @@ void WindowFixture::TearDown() {
   std::filesystem::remove_all(dir_);
 }
 
-void WindowFixture::Open(const std::string& map, const std::string& configDir) {
-  std::string plugin = BinDir() + "/libkpSect03StratumSel.so";
+void WindowFixture::Open(const std::string& map, const std::string& configDir,
+                         const std::string& pluginPath) {
+  std::string plugin = pluginPath.empty() ? BinDir() + "/libkpSect03StratumSel.so" : pluginPath;
   if (access(plugin.c_str(), R_OK) != 0) GTEST_SKIP() << "the plug-in is not built";
   ViewOptions options;
   options.map = map;
@@ -77,9 +78,9 @@ QPoint WindowFixture::At(double x, double y) const {
 std::string WindowFixture::BatchDemoMap() {
   std::string out = dir_ + "batch.geojson";
   std::string command = "cd '" + dir_ + "' && '" + BinDir() + "/sectionhost' --map '" + Examples() +
-                        "/section.geojson' --script '" + Examples() + "/build-stratum.txt' --plugin '" + BinDir() +
-                        "/libkpSect03StratumSel.so' --config-dir '" + Examples() + "' --out '" + out +
-                        "' > transcript.txt 2>&1";
+                        "/section.geojson' --script '" + Examples() + "/build-stratum.txt' --plugin '" +
+                        BinDir() + "/libkpSect03StratumSel.so' --config-dir '" + Examples() + "' --out '" +
+                        out + "' > transcript.txt 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << Read(dir_ + "transcript.txt");
   return Read(out);
 }

@@ -22,9 +22,10 @@ class WindowFixture : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Starts the window with `map` (a path; empty: none) and the stratum plug-in, config dir
-  // `configDir` (default: examples/). Skips the test when the plug-in is not built.
-  void Open(const std::string& map, const std::string& configDir = "");
+  // Starts the window with `map` (a path; empty: none) and the plug-in `plugin` (default: the
+  // stratum plug-in), config dir `configDir` (default: examples/). Skips the test when the
+  // plug-in is not built.
+  void Open(const std::string& map, const std::string& configDir = "", const std::string& plugin = "");
   // Where the map point (x, y) is drawn, in the map view's coordinates.
   QPoint At(double x, double y) const;
   // The map the batch host makes of the sample section with examples/build-stratum.txt.
