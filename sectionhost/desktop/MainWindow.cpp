@@ -18,7 +18,6 @@
 #include <QSvgGenerator>
 #include <QToolBar>
 #include <cmath>
-#include <iomanip>
 #include <map>
 
 #include "CjkFonts.h"
@@ -29,8 +28,8 @@
 #include "sectionhost/automation/IntArrayObject.h"
 #include "sectionhost/map/MapFile.h"
 #include "sectionhost/map/PointPicker.h"
+#include "sectionhost/session/PickLine.h"
 #include "sectionhost/session/Session.h"
-#include "sectionhost/terminal/TerminalRunner.h"
 
 namespace sectionhost {
 
@@ -39,21 +38,6 @@ namespace {
 constexpr int32_t kVirtualKeyEscape = 0x1B;
 const char kIdlePrompt[] = "sectionview> ";
 const char kNoToolBar[] = "Commands";
-
-// Six significant digits; values within kZero of 0 (rounding noise) as 0.
-std::string Number(double value) {
-  constexpr double kZero = 1e-9;
-  if (std::fabs(value) < kZero) value = 0.0;
-  std::ostringstream s;
-  s << std::setprecision(6) << value;
-  return s.str();
-}
-
-std::string Trim(const std::string& s) {
-  size_t begin = s.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
-  return s.substr(begin, s.find_last_not_of(" \t") - begin + 1);
-}
 
 QString Utf8(const std::string& gbk) {
   return QString::fromStdString(kp::GbkToUtf8(gbk));
@@ -92,8 +76,8 @@ MainWindow::MainWindow()
   statusBar()->addPermanentWidget(coordinates_);
   connect(view_, &MapView::CursorMoved, this, [this](QPointF p) {
     const ViewTransform& v = view_->View();
-    coordinates_->setText(QString::fromStdString("x " + Number(v.RoundToPixel(p.x())) + "   y " +
-                                                 Number(v.RoundToPixel(p.y()))));
+    coordinates_->setText(QString::fromStdString("x " + PickLine::Number(v.RoundToPixel(p.x())) + "   y " +
+                                                 PickLine::Number(v.RoundToPixel(p.y()))));
   });
   connect(view_, &MapView::Clicked, this, &MainWindow::Clicked);
   connect(dock_, &CommandDock::Entered, this, &MainWindow::Dispatch);
@@ -350,15 +334,16 @@ bool MainWindow::ExportSvg(const QString& path) {
 
 void MainWindow::Clicked(QPointF mapPoint, int32_t entity) {
   const ViewTransform& v = view_->View();
-  std::string at =
-      "(" + Number(v.RoundToPixel(mapPoint.x())) + ", " + Number(v.RoundToPixel(mapPoint.y())) + ")";
+  std::string at = "(" + PickLine::Number(v.RoundToPixel(mapPoint.x())) + ", " +
+                   PickLine::Number(v.RoundToPixel(mapPoint.y())) + ")";
   if (!Picking()) {
     statusBar()->showMessage(QString::fromStdString(entity ? at + ": entity " + std::to_string(entity) : at),
                              4000);
     return;
   }
   if (!entity) {
-    Error("no entity within " + Number(MapView::kPickPixels) + " pixels of " + at + "; nothing is picked");
+    Error("no entity within " + PickLine::Number(MapView::kPickPixels) + " pixels of " + at +
+          "; nothing is picked");
     return;
   }
   dock_->AppendLine(QString::fromStdString(at + ": entity " + std::to_string(entity)));
@@ -369,31 +354,24 @@ void MainWindow::Clicked(QPointF mapPoint, int32_t entity) {
 
 void MainWindow::Dispatch(const QString& typed) {
   std::string line = typed.toStdString();
-  std::string trimmed = Trim(line);
+  std::string trimmed = PickLine::Trim(line);
   std::string word = trimmed.substr(0, trimmed.find_first_of(" \t"));
-  std::string rest = Trim(trimmed.substr(word.size()));
+  std::string rest = PickLine::Trim(trimmed.substr(word.size()));
   Session& session = Engine();
   std::string why;
-  std::vector<TerminalRunner::PickItem> items;
-  auto pick = [&](const std::vector<TerminalRunner::PickItem>& list) {
+  std::vector<PickLine::Item> items;
+  auto pick = [&](const std::vector<PickLine::Item>& list) {
     MapData map = session.CurrentMap();
     double distance = PointPicker::DefaultPickDistance(map);
     std::vector<int32_t> ids;
-    for (const auto& item : list) {
-      if (!item.isPoint) {
-        ids.push_back(item.id);
-        continue;
-      }
-      std::string at = "(" + Number(item.x) + ", " + Number(item.y) + ")";
-      int32_t id = PointPicker::Nearest(map, item.x, item.y, distance);
-      if (!id) {
-        Error("no entity within " + Number(distance) + " of " + at + "; nothing is picked");
-        return;
-      }
-      dock_->AppendLine(QString::fromStdString(at + ": entity " + std::to_string(id)));
-      ids.push_back(id);
+    std::vector<std::string> shown;
+    bool named = PickLine::Resolve(map, list, distance, PickLine::Number(distance), &ids, &shown, &why);
+    for (const std::string& l : shown) dock_->AppendLine(QString::fromStdString(l));
+    if (!named) {
+      Error(why);
+    } else if (!session.Pick(ids, &why)) {
+      Error(why);
     }
-    if (!session.Pick(ids, &why)) Error(why);
   };
   bool isCommand =
       !trimmed.empty() && std::any_of(session.Plugins().begin(), session.Plugins().end(),
@@ -422,12 +400,12 @@ void MainWindow::Dispatch(const QString& typed) {
     size_t at = line.find("text");
     if (!session.Text(line.size() > at + 4 ? line.substr(at + 5) : "", &why)) Error(why);
   } else if (word == "pick") {
-    if (TerminalRunner::ParsePickLine(rest, &items, &why)) {
+    if (PickLine::Parse(rest, &items, &why)) {
       pick(items);
     } else {
       Error(why);
     }
-  } else if (session.Control()->PickInProgress() && TerminalRunner::ParsePickLine(trimmed, &items, nullptr)) {
+  } else if (session.Control()->PickInProgress() && PickLine::Parse(trimmed, &items, nullptr)) {
     pick(items);
   } else if (isCommand) {
     if (!session.Launch(trimmed, &why)) Error(why);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "sectionhost/session/HostOptions.h"
+#include "sectionhost/session/PickLine.h"
 
 namespace sectionhost {
 
@@ -32,12 +33,8 @@ class Transcript;
 
 class TerminalRunner {
  public:
-  // One item of a pick line.
-  struct PickItem {
-    bool isPoint = false;
-    int32_t id = 0;
-    double x = 0, y = 0;
-  };
+  // One item of a pick line (PickLine, shared with the desktop's command line).
+  using PickItem = PickLine::Item;
 
   // Runs the session on the terminal: keys from `inFd` (the same as `in`), output on `out` /
   // `outFile` (the same terminal), diagnostics before the session starts on `err`. Exit status
