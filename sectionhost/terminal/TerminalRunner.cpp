@@ -98,6 +98,7 @@ std::string TerminalRunner::HelpText(double pickDistance) {
        "  svg FILE          draws the section as SVG;  png FILE: as PNG (needs rsvg-convert)\n"
        "  undo              takes back the last operation of a command (a stratum and the\n"
        "                    deletions of its run); not while a command runs\n"
+       "  redo              takes forward again what undo took back (until a command runs)\n"
        "  pickdist [D]      shows or sets the pick distance\n"
        "  text [TEXT]       sends TEXT to the running command as it stands\n"
        "  quit, exit        ends the session (asks first when the map has unsaved changes)\n"
@@ -196,6 +197,8 @@ bool TerminalRunner::Dispatch(const std::string& line) {
     }
   } else if (word == "undo" && rest.empty()) {
     Undo();
+  } else if (word == "redo" && rest.empty()) {
+    Redo();
   } else if (word == "pickdist") {
     PickDistance(rest);
   } else if (word == "quit" || word == "exit") {
@@ -337,6 +340,15 @@ void TerminalRunner::Undo() {
     return;
   }
   out_ << "undone: " << name << "\n";
+}
+
+void TerminalRunner::Redo() {
+  std::string name, why;
+  if (!session_.Redo(&name, &why)) {
+    Error(why);
+    return;
+  }
+  out_ << "redone: " << name << "\n";
 }
 
 void TerminalRunner::Pick(const std::vector<PickItem>& items) {

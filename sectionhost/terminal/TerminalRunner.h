@@ -4,7 +4,7 @@
 // TerminalDesktop, and prints the command line's messages through the Transcript (UTF-8).
 //
 // A line is, in this order of precedence:
-//   - a host command: help, menu, list, save [FILE], svg FILE, png FILE, undo, pickdist [D],
+//   - a host command: help, menu, list, save [FILE], svg FILE, png FILE, undo, redo, pickdist [D],
 //     text [TEXT] (sent to the running command as it stands), pick ITEM..., quit (or exit);
 //   - during a pick, a pick line: entity ids and points "x,y" separated by blanks; a point
 //     names the nearest entity that is not deleted within the pick distance;
@@ -60,6 +60,7 @@ class TerminalRunner {
   bool Save(const std::string& path);
   void Picture(const std::string& path, bool png);
   void Undo();
+  void Redo();
   void Pick(const std::vector<PickItem>& items);
   void PickDistance(const std::string& argument);
   bool Modified() const;
