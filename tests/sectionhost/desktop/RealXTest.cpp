@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 #include <cstdlib>
 
 #include "UiScript.h"
@@ -80,8 +81,8 @@ TEST_F(RealX, StratumBuiltWithTheMouseAndTheKeyboardIsTheBatchDemosMap) {
       << dock->Text().toStdString();
 
   UiScript script({
-      {"the stratum dialog",
-       [&] { return Dialog() && Dialog()->isVisible() && Dialog()->Button(kConnect)->isVisible(); },
+      {"the stratum dialog on the screen",
+       [&] { return Dialog() && Dialog()->windowHandle() && Dialog()->windowHandle()->isExposed(); },
        [&] { ClickOn(Dialog()->Button(kConnect)); }},
       {"the lexicon's rows", [&] { return Dialog() && Dialog()->List(kNames)->count() > kMiddleJurassic; },
        [&] {
