@@ -17,7 +17,7 @@ class Fnv {
   // Numbers go in as one word each (FNV-1a's step on 64-bit words), eight times fewer steps
   // than byte by byte: the points are nearly all of a large map.
   template <typename T>
-  void Value(const T& value) {
+  void Value(T value) {  // by value: records of the kernel are packed, their doubles unaligned
     static_assert(sizeof(T) <= sizeof(uint64_t));
     uint64_t word = 0;
     std::memcpy(&word, &value, sizeof value);
