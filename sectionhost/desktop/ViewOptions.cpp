@@ -11,6 +11,24 @@ const char* ViewOptions::Usage() {
          "and export the section as SVG or PNG.\n";
 }
 
+std::vector<std::string> ViewOptions::TakeOwnOptions(int* argc, char** argv) {
+  std::vector<std::string> own;
+  int kept = 1;
+  for (int i = 1; i < *argc; ++i) {
+    std::string a = argv[i];
+    bool withValue = a == "--plugin" || a == "--config-dir" || a == "--calls";
+    if (withValue && i + 1 < *argc) {
+      own.push_back(a);
+      own.push_back(argv[++i]);
+    } else {
+      argv[kept++] = argv[i];
+    }
+  }
+  for (int i = kept; i < *argc; ++i) argv[i] = nullptr;
+  *argc = kept;
+  return own;
+}
+
 bool ViewOptions::Parse(const std::vector<std::string>& args, ViewOptions* options, std::string* error) {
   *options = ViewOptions();
   for (size_t i = 0; i < args.size(); ++i) {

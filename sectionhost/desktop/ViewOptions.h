@@ -4,7 +4,7 @@
 // MAP is the section to open (none: the window starts empty and File > Open asks); each
 // --plugin names a command plug-in to load; --config-dir and --calls mean what they mean to
 // sectionhost (docs/sectionhost.md). Qt's own options (-platform, -geometry, ...) are taken
-// out by QApplication before these are read.
+// out by QApplication; this program's own are taken out before it (TakeOwnOptions).
 #pragma once
 #include <string>
 #include <vector>
@@ -19,6 +19,11 @@ struct ViewOptions {
   std::string configDir, calls;
   bool help = false;
 
+  // Takes this program's options with their values (--plugin, --config-dir, --calls) out of
+  // argv (compacted in place, *argc lowered) and answers them in order, before QApplication
+  // sees the command line: Qt would take "--plugin LIB" as its own -plugin option. Everything
+  // else stays for QApplication, whose remaining arguments (the map, unknown options) follow.
+  static std::vector<std::string> TakeOwnOptions(int* argc, char** argv);
   // False with a reason for an unknown option, a missing value or a second map.
   static bool Parse(const std::vector<std::string>& args, ViewOptions* options, std::string* error);
   static const char* Usage();

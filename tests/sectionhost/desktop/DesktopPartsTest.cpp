@@ -188,6 +188,25 @@ TEST(LineStreamBufTest, HandsOnWholeLinesAndAPartialOneOnFlush) {
   EXPECT_EQ(lines.size(), 4u);
 }
 
+TEST(ViewOptionsTest, OwnOptionsLeaveTheCommandLineBeforeQtSeesIt) {
+  // Qt takes "--plugin X" as its -plugin option: ours must be gone when QApplication parses.
+  std::vector<std::string> words = {"sectionview", "-platform",   "offscreen",    "--plugin",
+                                    "a.so",        "map.geojson", "--config-dir", "cfg",
+                                    "--calls",     "c.txt",       "--plugin"};
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  int argc = static_cast<int>(words.size());
+  std::vector<std::string> own = ViewOptions::TakeOwnOptions(&argc, argv.data());
+  EXPECT_EQ(own, (std::vector<std::string>{"--plugin", "a.so", "--config-dir", "cfg", "--calls", "c.txt"}));
+  ASSERT_EQ(argc, 5);
+  EXPECT_EQ(std::string(argv[1]), "-platform");
+  EXPECT_EQ(std::string(argv[2]), "offscreen");
+  EXPECT_EQ(std::string(argv[3]), "map.geojson");
+  EXPECT_EQ(std::string(argv[4]), "--plugin");  // no value: left for the parse to refuse
+  EXPECT_EQ(argv[5], nullptr);
+}
+
 TEST(ViewOptionsTest, MapPlugInsAndOptionsAndTheirErrors) {
   ViewOptions o;
   std::string error;
