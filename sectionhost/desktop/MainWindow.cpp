@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
@@ -513,6 +514,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     Escape();
+    return;
+  }
+  // Typing anywhere in the window goes to the command line, as in drawing programs: the text
+  // starts a line there (Enter then takes it, as typed in the line itself).
+  QString text = event->text();
+  bool printable = !text.isEmpty() && text.at(0).isPrint() &&
+                   !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+  if (printable) {
+    dock_->Input()->setFocus();
+    dock_->Input()->insert(text);
     return;
   }
   QMainWindow::keyPressEvent(event);

@@ -8,7 +8,8 @@
 //     (GetToolBarName; "Commands" for none) with each command;
 //   - the mouse: during a pick a click names the nearest entity (MapView::PickAt) and the pick
 //     goes to the command as a typed id would; Escape sends the key event (7, VK_ESCAPE);
-//   - the dock: typed lines as the terminal host takes them (see Dispatch);
+//   - the dock: typed lines as the terminal host takes them (see Dispatch); text typed while
+//     the section has the focus starts a line in the dock;
 //   - dialogs and message boxes through QtDesktop; the transcript in the dock.
 // After every call into the engine the view is brought up to date (Refresh): the map, the
 // highlighted and picked entities, the prompt, the cursor, the undo state and the title.

@@ -14,9 +14,12 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "UiScript.h"
@@ -114,6 +117,42 @@ TEST_F(RealX, StratumBuiltWithTheMouseAndTheKeyboardIsTheBatchDemosMap) {
   ASSERT_TRUE(window_->SaveTo(QString::fromStdString(dir_ + "desktop.geojson")));
   EXPECT_EQ(Read(dir_ + "desktop.geojson"), BatchDemoMap());
   EXPECT_NE(dock->Text().toStdString().find("[dialog] closed: OK"), std::string::npos);
+}
+
+// The program itself, from its command line: its own options reach it (not Qt's -plugin), the
+// map opens, the plug-in loads, keys typed over the section launch the command, Escape ends it
+// and Ctrl+Q quits with exit status 0. The plug-in's calls of the map control (--calls) show
+// that the command ran.
+TEST_F(RealX, TheProgramTakesItsCommandLineAndQuitsOnCtrlQ) {
+  std::string plugin = BinDir() + "/libkpSect03StratumSel.so";
+  if (access(plugin.c_str(), R_OK) != 0) GTEST_SKIP() << "the plug-in is not built";
+  QProcess program;
+  program.setProcessChannelMode(QProcess::ForwardedChannels);
+  program.start(QString::fromStdString(BinDir() + "/sectionview"),
+                {"-geometry", "900x700+0+0", QString::fromStdString(dir_ + "section.geojson"), "--plugin",
+                 QString::fromStdString(plugin), "--config-dir", QString::fromStdString(Examples()),
+                 "--calls", QString::fromStdString(dir_ + "calls.txt")});
+  ASSERT_TRUE(program.waitForStarted(kTimeoutMs));
+  Xdotool("search --sync --onlyvisible --name 'section.geojson - sectionview' > /dev/null");
+  Xdotool("mousemove --sync 450 350 click 1");  // on the section: the window gets the keys
+  Xdotool("type --delay 20 dsi");
+  Xdotool("key Return");
+  EXPECT_TRUE(
+      WaitUntil([&] { return Read(dir_ + "calls.txt").find("BeginPick") != std::string::npos; }, kTimeoutMs))
+      << Read(dir_ + "calls.txt");
+  Xdotool("key Escape");
+  EXPECT_TRUE(WaitUntil(
+      [&] { return Read(dir_ + "calls.txt").find("SetCommandState 0 0") != std::string::npos; }, kTimeoutMs))
+      << Read(dir_ + "calls.txt");
+  Xdotool("key ctrl+q");
+  if (!program.waitForFinished(kTimeoutMs)) {
+    program.kill();
+    program.waitForFinished();
+    FAIL() << "sectionview did not quit on Ctrl+Q";
+  }
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_EQ(Read(dir_ + "section.geojson"), Read(Examples() + "/section.geojson"));  // nothing to save
 }
 
 }  // namespace

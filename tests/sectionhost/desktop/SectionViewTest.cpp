@@ -403,7 +403,11 @@ TEST_F(SectionView, CommandLineDockTakesHistoryAndRefusesUnknownWords) {
   QTest::keyClick(dock->Input(), Qt::Key_Down);
   QTest::keyClick(dock->Input(), Qt::Key_Down);
   EXPECT_EQ(dock->Input()->text(), "");
-  QTest::keyClicks(dock->Input(), "dsi");
+  // Typed while the section has the focus, the text goes to the command line.
+  window_->View()->setFocus();
+  QTest::keyClicks(window_->View(), "ds");
+  EXPECT_TRUE(dock->Input()->hasFocus());
+  QTest::keyClicks(dock->Input(), "i");
   QTest::keyClick(dock->Input(), Qt::Key_Return);
   EXPECT_EQ(dock->Prompt(), "dsi pick> ");
   QTest::keyClick(dock->Input(), Qt::Key_Escape);
