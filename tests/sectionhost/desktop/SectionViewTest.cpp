@@ -12,7 +12,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <cmath>
 #include <fstream>
 
@@ -158,6 +160,42 @@ TEST_F(SectionView, EscapeCancelsThePickAndUndoIsRefusedWhileACommandRuns) {
   EXPECT_EQ(window_->Dock()->Prompt(), "sectionview> ");
   EXPECT_NE(window_->Dock()->Text().toStdString().find("dsi pick> [Esc]"), std::string::npos);
   EXPECT_EQ(MapText(), opened);
+}
+
+TEST_F(SectionView, WheelZoomsAboutTheCursorDragPansAndFitShowsTheWholeSection) {
+  Open(dir_ + "section.geojson");
+  MapView* view = window_->View();
+  const double fitted = view->View().Scale();
+  // The status bar follows the cursor in map coordinates.
+  QTest::mouseMove(view, At(20, 55));
+  QLabel* coordinates = nullptr;
+  for (QLabel* label : window_->statusBar()->findChildren<QLabel*>()) {
+    if (label->text().startsWith("x ")) coordinates = label;
+  }
+  ASSERT_NE(coordinates, nullptr);
+  EXPECT_EQ(coordinates->text().toStdString(), "x 20   y 55");  // to the tenth a pixel spans
+
+  QPoint cursor = At(70, 54);
+  QWheelEvent wheel(QPointF(cursor), QPointF(view->mapToGlobal(cursor)), QPoint(), QPoint(0, 240),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view, &wheel);
+  EXPECT_NEAR(view->View().Scale(), fitted * 1.25 * 1.25, 1e-9);
+  QPointF under = view->View().ToMap(QPointF(cursor));
+  EXPECT_NEAR(under.x(), 70, 1 / fitted);  // the point under the cursor stays there
+  EXPECT_NEAR(under.y(), 54, 1 / fitted);
+
+  // A drag pans (and is no click: nothing is picked, no message).
+  QPoint from = At(50, 30);
+  QTest::mousePress(view, Qt::LeftButton, {}, from);
+  QTest::mouseMove(view, from + QPoint(30, 20));
+  QTest::mouseMove(view, from + QPoint(60, 40));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, from + QPoint(60, 40));
+  QPointF moved = view->View().ToScreen(50, 30);
+  EXPECT_NEAR(moved.x(), from.x() + 60, 1.0);
+  EXPECT_NEAR(moved.y(), from.y() + 40, 1.0);
+
+  view->FitToSection();
+  EXPECT_NEAR(view->View().Scale(), fitted, 1e-9);
 }
 
 TEST_F(SectionView, AClickFarFromEveryEntityPicksNothingAndTypedPicksWorkToo) {
