@@ -9,6 +9,7 @@ packages=(
   unixodbc unixodbc-dev odbc-postgresql libsqliteodbc tdsodbc odbc-mdbtools postgresql
   libsoci-dev libboost-dev libpq-dev
   tmux ccache
+  qt6-base-dev qt6-svg-dev fonts-noto-cjk xvfb xauth xdotool
   clang libclang-rt-14-dev
 )
 missing=()

@@ -76,6 +76,13 @@ class MapControl : public kp::DispatchObject<MapControl> {
   const std::vector<UndoGroup>& UndoGroups() const { return undo_; }
   // Puts the store back to the state before the last group and forgets the group.
   bool UndoLastGroup();
+  // Appends a group (a redone one); the control owns group.state from then on.
+  void PushUndoGroup(const UndoGroup& group) { undo_.push_back(group); }
+  // Releases every group: a map loaded afresh replaces the states they would restore.
+  void ForgetUndoGroups() {
+    for (const UndoGroup& g : undo_) KernelMap::ReleaseState(g.state);
+    undo_.clear();
+  }
 
   // The pick: in progress from BeginPick until the host ends it (before event 0).
   bool PickInProgress() const { return pickList_ != nullptr && picking_; }

@@ -56,6 +56,7 @@ bool Session::Start(std::string* error) {
 }
 
 void Session::Shutdown() {
+  ForgetRedo();
   for (auto& plugin : plugins_) plugin->Unload();
   plugins_.clear();
   lastLaunched_ = nullptr;
@@ -81,7 +82,81 @@ bool Session::OpenMap(const std::string& path, std::string* error) {
 }
 
 bool Session::LoadMap(MapData data, std::string* error) {
-  return map_.Load(std::move(data), error);
+  if (!map_.Load(std::move(data), error)) return false;
+  // The saved states belong to the store just replaced.
+  ForgetRedo();
+  control_->ForgetUndoGroups();
+  return true;
+}
+
+std::string Session::Prompt(const std::string& idle) const {
+  for (const auto& p : plugins_) {
+    if (p->status != control_->CommandCode()) continue;
+    std::string name = kp::GbkToUtf8(p->CommandLineName());
+    size_t slash = name.rfind('/');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    return control_->PickInProgress() ? name + " pick> " : name + "> ";
+  }
+  return idle;
+}
+
+void Session::ForgetRedo() {
+  for (const RedoStep& step : redo_) KernelMap::ReleaseState(step.state);
+  redo_.clear();
+}
+
+bool Session::CanUndo() const {
+  return control_ && !control_->UndoGroups().empty();
+}
+
+bool Session::CanRedo() const {
+  return control_ && !redo_.empty() && redo_.back().groupsLeft == control_->UndoGroups().size();
+}
+
+bool Session::Undo(std::string* name, std::string* why) {
+  if (control_->CommandCode() != 0) {
+    if (why) *why = "a command is running; finish it or press Esc first";
+    return false;
+  }
+  if (control_->UndoGroups().empty()) {
+    if (why) *why = "there is nothing to undo";
+    return false;
+  }
+  std::string group = control_->UndoGroups().back().name;
+  if (!CanRedo()) ForgetRedo();  // a command has opened a group since the last undo
+  ZvHandle before = map_.SaveState();
+  if (!control_->UndoLastGroup()) {
+    KernelMap::ReleaseState(before);
+    if (why) *why = "the map could not be put back before \"" + kp::GbkToUtf8(group) + "\"";
+    return false;
+  }
+  if (before) redo_.push_back({group, before, control_->UndoGroups().size()});
+  if (name) *name = kp::GbkToUtf8(group);
+  return true;
+}
+
+bool Session::Redo(std::string* name, std::string* why) {
+  if (control_->CommandCode() != 0) {
+    if (why) *why = "a command is running; finish it or press Esc first";
+    return false;
+  }
+  if (!CanRedo()) {
+    ForgetRedo();
+    if (why) *why = "there is nothing to redo";
+    return false;
+  }
+  RedoStep step = redo_.back();
+  ZvHandle before = map_.SaveState();
+  if (!before || !map_.RestoreState(step.state)) {
+    KernelMap::ReleaseState(before);
+    if (why) *why = "the map could not be taken forward to \"" + kp::GbkToUtf8(step.name) + "\"";
+    return false;
+  }
+  redo_.pop_back();
+  KernelMap::ReleaseState(step.state);
+  control_->PushUndoGroup({step.name, before});
+  if (name) *name = kp::GbkToUtf8(step.name);
+  return true;
 }
 
 bool Session::LoadPlugin(const std::string& path, std::vector<std::string>* errors) {

@@ -1,6 +1,6 @@
 // The session engine: one open map, its map control, the loaded command plug-ins with their
 // codes, the command-line transcript and the pick in progress. Front ends (the batch script
-// runner, later a terminal) turn their input into the calls below; the engine turns them into
+// runner, the terminal, the desktop) turn their input into the calls below; the engine turns them into
 // export calls and prints what the person would see.
 //
 // Lifetime: Start calls CoInitialize and registers the host's classes (VOIntArray); Shutdown
@@ -59,6 +59,20 @@ class Session {
   void SetState(int32_t code, int32_t step) { control_->SetCommandState(code, step); }
   void SetGate(MapControl::GateMode mode, int32_t code) { control_->SetGate(mode, code); }
 
+  // The command line's prompt: `idle` with no command current, "NAME> " while the command NAME
+  // (its command-line name after the last '/', UTF-8) is current, "NAME pick> " during its pick.
+  std::string Prompt(const std::string& idle) const;
+
+  // Undo and redo of the operation groups the commands opened (BeginOperation). Undo puts the
+  // map back to its state before the last group; Redo takes the last undone group forward
+  // again (the map as it was before that undo), until a command opens a new group or a map is
+  // loaded. Both are refused while a command is current. *name gets the group's name (UTF-8);
+  // false with *why when nothing can be done.
+  bool Undo(std::string* name, std::string* why);
+  bool Redo(std::string* name, std::string* why);
+  bool CanUndo() const;
+  bool CanRedo() const;
+
   bool ExceptionSeen() const { return exceptionSeen_; }
   MapData CurrentMap() const { return map_.Read(); }
   KernelMap& Map() { return map_; }
@@ -74,6 +88,15 @@ class Session {
  private:
   Plugin* Target() const;
   bool SendEvent(int code, LPARAM p1, LPARAM p2, std::string* why);
+  void ForgetRedo();
+
+  // An undone group: the map as it was before the undo, and how many groups were left then
+  // (a different count later means a command has opened a new group since).
+  struct RedoStep {
+    std::string name;  // GBK
+    ZvHandle state;
+    size_t groupsLeft;
+  };
 
   Transcript& transcript_;
   bool comStarted_ = false;
@@ -84,6 +107,7 @@ class Session {
   std::vector<std::unique_ptr<Plugin>> plugins_;
   Plugin* lastLaunched_ = nullptr;
   bool exceptionSeen_ = false;
+  std::vector<RedoStep> redo_;
 };
 
 }  // namespace sectionhost

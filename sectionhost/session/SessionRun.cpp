@@ -31,8 +31,11 @@ bool SessionRun::Open(PluginFailure pluginFailure) {
   std::string error;
   if (!session_.Start(&error)) return Fail(error);
   if (calls_.is_open()) session_.SetCallLog(&calls_);
+  // Without a map (a front end that opens one later) the session starts with an empty one.
   Lap();
-  if (!session_.OpenMap(options_.map, &error)) return Fail("cannot read the map: " + error);
+  bool opened =
+      options_.map.empty() ? session_.LoadMap(MapData(), &error) : session_.OpenMap(options_.map, &error);
+  if (!opened) return Fail("cannot read the map: " + error);
   Lap("read-map");
   for (const std::string& path : options_.plugins) {
     std::vector<std::string> errors;

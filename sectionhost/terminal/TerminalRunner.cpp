@@ -45,22 +45,6 @@ void UseUtf8Locale() {
   if (codeset != "UTF-8") std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
-std::string Trim(const std::string& s) {
-  size_t begin = s.find_first_not_of(" \t");
-  if (begin == std::string::npos) return "";
-  size_t end = s.find_last_not_of(" \t");
-  return s.substr(begin, end - begin + 1);
-}
-
-// Six significant digits; values within kZero of 0 (rounding noise of derived points) as 0.
-std::string Number(double value) {
-  constexpr double kZero = 1e-9;
-  if (std::fabs(value) < kZero) value = 0.0;
-  std::ostringstream s;
-  s << std::setprecision(6) << value;
-  return s.str();
-}
-
 // The short command-line name: the part after the last '/'.
 std::string ShortName(const std::string& utf8Name) {
   size_t slash = utf8Name.rfind('/');
@@ -98,40 +82,10 @@ bool ParseDouble(const std::string& text, double* value) {
   return end && *end == '\0' && std::isfinite(*value);
 }
 
-bool ParseId(const std::string& text, int32_t* id) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 10)
-    return false;
-  long long value = std::stoll(text);
-  if (value > INT32_MAX) return false;
-  *id = static_cast<int32_t>(value);
-  return true;
-}
-
 }  // namespace
 
 bool TerminalRunner::ParsePickLine(const std::string& line, std::vector<PickItem>* items, std::string* why) {
-  items->clear();
-  std::istringstream words(line);
-  std::string word;
-  while (words >> word) {
-    PickItem item;
-    size_t comma = word.find(',');
-    if (comma == std::string::npos) {
-      if (!ParseId(word, &item.id)) {
-        if (why) *why = "'" + word + "' is neither an entity id nor a point x,y";
-        return false;
-      }
-    } else {
-      item.isPoint = true;
-      if (!ParseDouble(word.substr(0, comma), &item.x) || !ParseDouble(word.substr(comma + 1), &item.y)) {
-        if (why) *why = "'" + word + "' is not a point x,y";
-        return false;
-      }
-    }
-    items->push_back(item);
-  }
-  if (items->empty() && why) *why = "name at least one entity";
-  return !items->empty();
+  return PickLine::Parse(line, items, why);
 }
 
 std::string TerminalRunner::HelpText(double pickDistance) {
@@ -144,6 +98,7 @@ std::string TerminalRunner::HelpText(double pickDistance) {
        "  svg FILE          draws the section as SVG;  png FILE: as PNG (needs rsvg-convert)\n"
        "  undo              takes back the last operation of a command (a stratum and the\n"
        "                    deletions of its run); not while a command runs\n"
+       "  redo              takes forward again what undo took back (until a command runs)\n"
        "  pickdist [D]      shows or sets the pick distance\n"
        "  text [TEXT]       sends TEXT to the running command as it stands\n"
        "  quit, exit        ends the session (asks first when the map has unsaved changes)\n"
@@ -151,7 +106,7 @@ std::string TerminalRunner::HelpText(double pickDistance) {
        "While a command runs, other lines go to it as command-line text (an empty line too).\n"
        "During a pick, name entities by id (\"1 2\") or by a point \"x,y\": the nearest entity\n"
        "that is not deleted within the pick distance, now "
-    << Number(pickDistance)
+    << PickLine::Number(pickDistance)
     << " map units.\n"
        "Keys: Esc sends Escape to the running command at once; Up/Down walk the history;\n"
        "Left/Right, Home/End, Ctrl-A/E/K/U/W edit the line; Ctrl-D on an empty line quits\n"
@@ -218,19 +173,13 @@ void TerminalRunner::Loop() {
 }
 
 std::string TerminalRunner::Prompt() const {
-  MapControl* control = session_.Control();
-  for (const auto& p : session_.Plugins()) {
-    if (p->status != control->CommandCode()) continue;
-    std::string name = ShortName(kp::GbkToUtf8(p->CommandLineName()));
-    return control->PickInProgress() ? name + " pick> " : name + "> ";
-  }
-  return "sectionhost> ";
+  return session_.Prompt("sectionhost> ");
 }
 
 bool TerminalRunner::Dispatch(const std::string& line) {
-  std::string trimmed = Trim(line);
+  std::string trimmed = PickLine::Trim(line);
   std::string word = trimmed.substr(0, trimmed.find_first_of(" \t"));
-  std::string rest = Trim(trimmed.substr(word.size()));
+  std::string rest = PickLine::Trim(trimmed.substr(word.size()));
   std::string why;
   if (word == "help" && rest.empty()) {
     out_ << HelpText(pickDistance_);
@@ -248,6 +197,8 @@ bool TerminalRunner::Dispatch(const std::string& line) {
     }
   } else if (word == "undo" && rest.empty()) {
     Undo();
+  } else if (word == "redo" && rest.empty()) {
+    Redo();
   } else if (word == "pickdist") {
     PickDistance(rest);
   } else if (word == "quit" || word == "exit") {
@@ -310,9 +261,10 @@ void TerminalRunner::List() {
   out_ << "    id  type                 extent                              state\n";
   for (const MapEntity& e : map.entities) {
     Extent x = PointPicker::ExtentOf(e);
-    std::string extent = x.empty ? "-"
-                                 : "(" + Number(x.minX) + ", " + Number(x.minY) + ") - (" + Number(x.maxX) +
-                                       ", " + Number(x.maxY) + ")";
+    std::string extent = x.empty
+                             ? "-"
+                             : "(" + PickLine::Number(x.minX) + ", " + PickLine::Number(x.minY) + ") - (" +
+                                   PickLine::Number(x.maxX) + ", " + PickLine::Number(x.maxY) + ")";
     std::vector<std::string> states;
     if (e.deleted) states.push_back("deleted");
     if (control->Highlighted().count(e.id)) states.push_back("marked");
@@ -382,41 +334,34 @@ void TerminalRunner::Picture(const std::string& path, bool png) {
 }
 
 void TerminalRunner::Undo() {
-  MapControl* control = session_.Control();
-  if (control->CommandCode() != 0) {
-    Error("a command is running; finish it or press Esc first");
-    return;
-  }
-  if (control->UndoGroups().empty()) {
-    Error("there is nothing to undo");
-    return;
-  }
-  std::string name = kp::GbkToUtf8(control->UndoGroups().back().name);
-  if (!control->UndoLastGroup()) {
-    Error("the map could not be put back before \"" + name + "\"");
+  std::string name, why;
+  if (!session_.Undo(&name, &why)) {
+    Error(why);
     return;
   }
   out_ << "undone: " << name << "\n";
 }
 
-void TerminalRunner::Pick(const std::vector<PickItem>& items) {
-  MapData map = session_.CurrentMap();
-  std::vector<int32_t> ids;
-  for (const PickItem& item : items) {
-    if (!item.isPoint) {
-      ids.push_back(item.id);
-      continue;
-    }
-    int32_t id = PointPicker::Nearest(map, item.x, item.y, pickDistance_);
-    if (!id) {
-      Error("no entity within " + Number(pickDistance_) + " of (" + Number(item.x) + ", " + Number(item.y) +
-            "); nothing is picked");
-      return;
-    }
-    out_ << "(" << Number(item.x) << ", " << Number(item.y) << "): entity " << id << "\n";
-    ids.push_back(id);
+void TerminalRunner::Redo() {
+  std::string name, why;
+  if (!session_.Redo(&name, &why)) {
+    Error(why);
+    return;
   }
+  out_ << "redone: " << name << "\n";
+}
+
+void TerminalRunner::Pick(const std::vector<PickItem>& items) {
+  std::vector<int32_t> ids;
+  std::vector<std::string> shown;
   std::string why;
+  bool named = PickLine::Resolve(session_.CurrentMap(), items, pickDistance_, PickLine::Number(pickDistance_),
+                                 &ids, &shown, &why);
+  for (const std::string& line : shown) out_ << line << "\n";
+  if (!named) {
+    Error(why);
+    return;
+  }
   if (!session_.Pick(ids, &why)) Error(why);
 }
 
@@ -429,7 +374,7 @@ void TerminalRunner::PickDistance(const std::string& argument) {
     }
     pickDistance_ = value;
   }
-  out_ << "pick distance: " << Number(pickDistance_) << " map units\n";
+  out_ << "pick distance: " << PickLine::Number(pickDistance_) << " map units\n";
 }
 
 bool TerminalRunner::Modified() const {
@@ -446,7 +391,7 @@ bool TerminalRunner::Quit() {
     out_ << "\n";
     return true;  // no one is there to answer: leave without saving
   }
-  answer = Trim(answer);
+  answer = PickLine::Trim(answer);
   if (answer == "y" || answer == "Y" || answer == "yes") return Save(savePath_);
   if (answer == "n" || answer == "N" || answer == "no") return true;
   return false;

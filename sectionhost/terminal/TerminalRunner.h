@@ -4,7 +4,7 @@
 // TerminalDesktop, and prints the command line's messages through the Transcript (UTF-8).
 //
 // A line is, in this order of precedence:
-//   - a host command: help, menu, list, save [FILE], svg FILE, png FILE, undo, pickdist [D],
+//   - a host command: help, menu, list, save [FILE], svg FILE, png FILE, undo, redo, pickdist [D],
 //     text [TEXT] (sent to the running command as it stands), pick ITEM..., quit (or exit);
 //   - during a pick, a pick line: entity ids and points "x,y" separated by blanks; a point
 //     names the nearest entity that is not deleted within the pick distance;
@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "sectionhost/session/HostOptions.h"
+#include "sectionhost/session/PickLine.h"
 
 namespace sectionhost {
 
@@ -32,12 +33,8 @@ class Transcript;
 
 class TerminalRunner {
  public:
-  // One item of a pick line.
-  struct PickItem {
-    bool isPoint = false;
-    int32_t id = 0;
-    double x = 0, y = 0;
-  };
+  // One item of a pick line (PickLine, shared with the desktop's command line).
+  using PickItem = PickLine::Item;
 
   // Runs the session on the terminal: keys from `inFd` (the same as `in`), output on `out` /
   // `outFile` (the same terminal), diagnostics before the session starts on `err`. Exit status
@@ -63,6 +60,7 @@ class TerminalRunner {
   bool Save(const std::string& path);
   void Picture(const std::string& path, bool png);
   void Undo();
+  void Redo();
   void Pick(const std::vector<PickItem>& items);
   void PickDistance(const std::string& argument);
   bool Modified() const;

@@ -221,6 +221,76 @@ TEST_F(HostObjects, BeginOperationOpensAnUndoGroup) {
   EXPECT_TRUE(control_->UndoGroups().empty());
 }
 
+// The engine's undo and redo of operation groups, as every front end offers them.
+TEST_F(HostObjects, SessionUndoAndRedoWalkTheGroupsUntilANewGroupOpens) {
+  CVantorObjects* w = session_.Wrapper();
+  auto insert = [&] {
+    ZvHandle object = CreateObject(ZvKindSectionStratum);
+    StoreRequest(session_.Map().Store(), ZvStoreInsert, &object, 0);
+  };
+  std::string name, why;
+  EXPECT_FALSE(session_.Undo(&name, &why));
+  EXPECT_EQ(why, "there is nothing to undo");
+  EXPECT_FALSE(session_.Redo(&name, &why));
+  EXPECT_EQ(why, "there is nothing to redo");
+  w->BeginOperation("\xB4\xB4\xBD\xA8");  // GBK "创建"
+  insert();
+  w->BeginOperation("\xC9\xBE\xB3\xFD");  // GBK "删除"
+  insert();
+  ASSERT_EQ(session_.CurrentMap().entities.size(), 4u);
+
+  ASSERT_TRUE(session_.Undo(&name, &why)) << why;
+  EXPECT_EQ(name, "删除");
+  ASSERT_TRUE(session_.Undo(&name, &why)) << why;
+  EXPECT_EQ(name, "创建");
+  EXPECT_EQ(session_.CurrentMap().entities.size(), 2u);
+  EXPECT_FALSE(session_.CanUndo());
+  ASSERT_TRUE(session_.CanRedo());
+  ASSERT_TRUE(session_.Redo(&name, &why)) << why;
+  EXPECT_EQ(name, "创建");
+  EXPECT_EQ(session_.CurrentMap().entities.size(), 3u);
+  ASSERT_EQ(control_->UndoGroups().size(), 1u);  // the group is back: it can be undone again
+  EXPECT_EQ(control_->UndoGroups()[0].name, "\xB4\xB4\xBD\xA8");
+  ASSERT_TRUE(session_.Redo(&name, &why)) << why;
+  EXPECT_EQ(name, "删除");
+  EXPECT_EQ(session_.CurrentMap().entities.size(), 4u);
+  EXPECT_FALSE(session_.CanRedo());
+
+  // Undo, then a command opens a new group: what was undone cannot come back.
+  ASSERT_TRUE(session_.Undo(&name, &why));
+  w->BeginOperation("\xD0\xC2");  // GBK "新"
+  EXPECT_FALSE(session_.CanRedo());
+  EXPECT_FALSE(session_.Redo(&name, &why));
+  EXPECT_EQ(why, "there is nothing to redo");
+
+  // Not while a command is current.
+  session_.SetState(1001, 1);
+  EXPECT_FALSE(session_.Undo(&name, &why));
+  EXPECT_EQ(why, "a command is running; finish it or press Esc first");
+  EXPECT_FALSE(session_.Redo(&name, &why));
+  EXPECT_EQ(why, "a command is running; finish it or press Esc first");
+  session_.SetState(0, 0);
+
+  // A map loaded afresh forgets the groups of the one before.
+  std::string error;
+  ASSERT_TRUE(session_.LoadMap(session_.CurrentMap(), &error)) << error;
+  EXPECT_FALSE(session_.CanUndo());
+  EXPECT_FALSE(session_.CanRedo());
+}
+
+TEST_F(HostObjects, SessionPromptNamesTheCurrentCommandAndItsPick) {
+  EXPECT_EQ(session_.Prompt("idle> "), "idle> ");
+  std::vector<std::string> errors;
+  ASSERT_TRUE(session_.LoadPlugin("./libsectionhost_testplugin_full.so", &errors));
+  std::string why;
+  ASSERT_TRUE(session_.Launch("tst", &why)) << why;
+  EXPECT_EQ(session_.Prompt("idle> "), "tst pick> ");  // "测试命令/tst": the part after '/'
+  control_->EndPick();
+  EXPECT_EQ(session_.Prompt("idle> "), "tst> ");
+  session_.SetState(0, 0);
+  EXPECT_EQ(session_.Prompt("idle> "), "idle> ");
+}
+
 TEST_F(HostObjects, BeginPickKeepsTheArrayAndItsContents) {
   CVOIntArray list;
   ASSERT_TRUE(list.CreateDispatch(VANTOR_INTARRAY_PROGID));

@@ -66,6 +66,16 @@ TEST_F(Run, OpensTheMapAndLoadsThePlugins) {
   EXPECT_EQ(out_.str(), "");
 }
 
+TEST_F(Run, WithoutAMapTheSessionStartsOnAnEmptyOne) {
+  options_.map.clear();  // a front end that opens the map itself (sectionview)
+  SessionRun run(options_, transcript_, err_);
+  ASSERT_TRUE(run.Open(SessionRun::PluginFailure::Fatal)) << err_.str();
+  EXPECT_TRUE(run.Engine().CurrentMap().entities.empty());
+  EXPECT_NE(run.Engine().Map().Store(), 0u);  // a store the commands can work in
+  EXPECT_EQ(run.Engine().Plugins().size(), 1u);
+  EXPECT_EQ(run.Finish(0, SessionRun::Results::PictureOnly), 0);
+}
+
 TEST_F(Run, ACallLogThatCannotBeWrittenStopsTheRun) {
   options_.calls = dir_ + "no-such-folder/calls.txt";
   SessionRun run(options_, transcript_, err_);

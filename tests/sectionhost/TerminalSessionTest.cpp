@@ -5,7 +5,8 @@
 // point, the dialog and message-box forms, an exception that the session survives, Escape on
 // its own, quitting. With the stratum plug-in (when it is built): a stratum from two curves
 // picked by point and id, the lexicon dialog driven by keys, deletion, undo back to the
-// opened map (the saved files compared), and the question when quitting with changes.
+// opened map and redo forward again (the saved files compared), and the question when
+// quitting with changes.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -183,6 +184,9 @@ TEST_F(TerminalSession, StratumFromPickedCurvesUndoneToTheOpenedMap) {
 
   Line("undo", {"undone: 创建剖面地层实体", "sectionhost>"});
   Line("save " + dir_ + "undone.geojson", {"saved " + dir_ + "undone.geojson", "sectionhost>"});
+  Line("redo", {"redone: 创建剖面地层实体", "sectionhost>"});
+  Line("save " + dir_ + "redone.geojson", {"saved " + dir_ + "redone.geojson", "sectionhost>"});
+  Line("redo", {"[error] there is nothing to redo", "sectionhost>"});
   Line("quit", {"[exit 0]"});
 
   std::string before = Read(dir_ + "before.geojson"), after = Read(dir_ + "after.geojson");
@@ -190,6 +194,7 @@ TEST_F(TerminalSession, StratumFromPickedCurvesUndoneToTheOpenedMap) {
   EXPECT_NE(after.find("\"deleted\":true"), std::string::npos) << after;
   EXPECT_NE(before, after);
   EXPECT_EQ(Read(dir_ + "undone.geojson"), before);
+  EXPECT_EQ(Read(dir_ + "redone.geojson"), after);
 }
 
 }  // namespace
