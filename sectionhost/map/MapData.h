@@ -49,7 +49,8 @@ struct MapEntity {
   nlohmann::ordered_json properties = nlohmann::ordered_json::object();  // every input property
   // Input geometry (null when none). A curve's coordinates live in `nodes` (and an explicit
   // "linePoints" property in `linePoints`): the JSON keeps null in their place, and the writer
-  // builds both from the entity.
+  // builds both from the entity. A stratum's is not kept (null): its band polygon is written
+  // from its samples.
   nlohmann::ordered_json geometry;
   nlohmann::ordered_json extraMembers =
       nlohmann::ordered_json::object();  // feature members other than the four

@@ -153,6 +153,38 @@ std::string_view RawJson(od::value& v) {
   }
 }
 
+// Reads a value through, so that text that is not JSON inside it is found, and keeps nothing.
+// Nesting is bounded by CheckLimits before parsing starts.
+void Validate(od::value& v) {
+  switch (Get(v.type())) {
+    case od::json_type::array:
+      for (auto element : Get(v.get_array())) {
+        od::value e = Get(std::move(element));
+        Validate(e);
+      }
+      break;
+    case od::json_type::object:
+      for (auto member : Get(v.get_object())) {
+        od::field field = Get(std::move(member));
+        Get(field.unescaped_key());
+        Validate(field.value());
+      }
+      break;
+    case od::json_type::number:
+      Get(v.get_double());
+      break;
+    case od::json_type::string:
+      Get(v.get_string());
+      break;
+    case od::json_type::boolean:
+      Get(v.get_bool());
+      break;
+    case od::json_type::null:
+      if (!Get(v.is_null())) throw NotJson{};
+      break;
+  }
+}
+
 Json Kept(od::value& v) {
   std::string_view raw = RawJson(v);
   return Json::parse(raw.begin(), raw.end());
@@ -464,6 +496,11 @@ MapEntity ReadFeature(od::value& v, size_t index) {
     hasGeometry = true;
     if (IsCurveType(e.type)) {
       ReadCurveGeometry(value, e, what);
+    } else if (e.type == EntitySectionStratum) {
+      // A stratum's polygon is its band, drawn from its samples whenever it is written: it is
+      // checked as JSON and not kept (a million-sample band would be a tree of millions of
+      // values).
+      Validate(value);
     } else {
       e.geometry = Kept(value);
     }

@@ -284,6 +284,22 @@ TEST(MapFileLimits, TextThatIsNotJsonIsNamedAtItsPlace) {
   }
 }
 
+// A stratum's polygon is written from its samples, so reading one keeps only its samples; the
+// polygon must still be JSON.
+TEST(MapFile, AStratumsPolygonIsCheckedButNotKept) {
+  const std::string head = R"({"type": "FeatureCollection", "features": [{"id": 5, "properties":
+    {"entityType": 27, "samples": [[0, 1, 0, 2, 0, 0, 1]]}, "geometry": {"type": "Polygon", "coordinates": )";
+  MapData map;
+  std::string error;
+  ASSERT_TRUE(MapFile::Parse(head + "[[[0, 1], [0, 3], [0, 1]]], \"x\": {\"y\": [true, null, \"z\"]}}}]}", &map, &error))
+      << error;
+  EXPECT_TRUE(map.entities[0].geometry.is_null());
+  EXPECT_NE(MapFile::Format(map).find(R"("geometry":{"type":"Polygon","coordinates":[[[0.0,1.0],[0.0,3.0],[0.0,1.0]]]})"),
+            std::string::npos);
+  EXPECT_FALSE(MapFile::Parse(head + "[[[0, 1], [0, tru], [0, 1]]]}}]}", &map, &error));
+  EXPECT_NE(error.find("parse error at line 2, column"), std::string::npos) << error;
+}
+
 TEST(MapFileLimits, IdsBeyondThirtyTwoBitsAreNamed) {
   for (const char* id : {"2147483648", "18446744073709551615", "-99999999999999999999999"}) {
     MapData map;
