@@ -1,9 +1,10 @@
 // The Recordset object (see AdoRecordset.h).
 //
-// This file stays one of about 1,300 lines on purpose: it is the COM surface of Recordset15/20/21
+// This file stays one of about 1,400 lines on purpose: it is the COM surface of Recordset15/20/21
 // and _Recordset, some ninety members, each a short check of state and arguments that hands the
 // work to the cursor (RecordCursor: ServerCursor, ClientView), the write-back (WriteBack), the
-// chunk sequence (ChunkSequence) or the file (RecordsetFile). Cutting it further would split one
+// chunk sequence (ChunkSequence), the file or stream (RecordsetFile), the appended fields
+// (FabricatedFields) or the events (RecordsetEventSource). Cutting it further would split one
 // interface over files along no seam of its own.
 #include "AdoRecordset.h"
 

@@ -1,4 +1,6 @@
-// Writing and reading ADO's XML persistence format with libxml2; see PersistXml.h.
+// Writing and reading ADO's XML persistence format with libxml2; see PersistXml.h. One file of
+// about 900 lines: the schema and the rows are written and read by one table of value texts
+// below, and the writer and the reader share it.
 //
 // Value texts (the reference leaves several of them unconfirmed; these are the choices):
 //   integers   decimal; R4/R8 the shortest text that reads back to the same value, '.' as the
