@@ -6,11 +6,13 @@
 #include "MapWriter.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -72,9 +74,10 @@ struct Sink {
 
 // Items [0, count) of an array, separated by commas: item(text, i) appends item i to `text`,
 // and `out` takes the text as it grows (MapWriter's buffer, written to the file a megabyte at a
-// time). Long arrays are cut into blocks of kBlock items, formatted a wave of blocks at a time
-// by as many threads as there are cores and handed over in order, so the text is the same for
-// any number of threads and the buffers stay the size of a wave.
+// time). Long arrays are cut into blocks of kBlock items that one worker per core formats into
+// a ring of slots while this thread hands the finished ones to `out` in order, so formatting and
+// writing overlap; the text is the same for any number of threads, and the buffers stay the
+// size of the ring (a worker takes a block only once its slot has been handed over).
 template <typename Item>
 void AppendItems(Sink& out, size_t count, const Item& item) {
   auto range = [&](std::string& text, size_t from, size_t to) {
@@ -83,39 +86,72 @@ void AppendItems(Sink& out, size_t count, const Item& item) {
       item(text, i);
     }
   };
-  unsigned cores = std::thread::hardware_concurrency();
-  if (count < kParallelItems || cores < 2) {
-    for (size_t from = 0; from < count; from += kBlock) {
+  auto sequential = [&](size_t first) {
+    for (size_t from = first; from < count; from += kBlock) {
       range(out.text, from, std::min(count, from + kBlock));
       out.drain();
     }
+  };
+  const unsigned cores = std::thread::hardware_concurrency();
+  if (count < kParallelItems || cores < 2) {
+    sequential(0);
     return;
   }
-  const size_t wave = size_t{cores} * 2;
-  std::vector<std::string> blocks(wave);
-  for (size_t first = 0; first < count; first += wave * kBlock) {
-    const size_t waveBlocks = std::min(wave, (count - first + kBlock - 1) / kBlock);
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-      for (size_t b; (b = next++) < waveBlocks;) {
-        blocks[b].clear();
-        size_t from = first + b * kBlock;
-        range(blocks[b], from, std::min(count, from + kBlock));
+  const size_t blocks = (count + kBlock - 1) / kBlock, ring = size_t{cores} * 2;
+  std::vector<std::string> slots(ring);
+  std::vector<size_t> done(ring, SIZE_MAX);  // the block each slot holds, once it is formatted
+  std::mutex lock;
+  std::condition_variable changed;
+  size_t next = 0, handed = 0;  // the next block to take; the blocks handed over
+  bool stop = false;
+  auto work = [&] {
+    for (;;) {
+      size_t b;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return stop || next >= blocks || next < handed + ring; });
+        if (stop || next >= blocks) return;
+        b = next++;
       }
-    };
-    std::vector<std::thread> helpers;
-    try {
-      for (unsigned t = 1; t < cores; ++t) helpers.emplace_back(work);
-    } catch (const std::system_error&) {
-      // Fewer threads: the blocks come out the same.
+      std::string& text = slots[b % ring];
+      text.clear();
+      range(text, b * kBlock, std::min(count, (b + 1) * kBlock));
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        done[b % ring] = b;
+      }
+      changed.notify_all();
     }
-    work();
-    for (std::thread& t : helpers) t.join();
-    for (size_t b = 0; b < waveBlocks; ++b) {
-      out.text += blocks[b];
-      out.drain();
-    }
+  };
+  std::vector<std::thread> workers;
+  try {
+    for (unsigned t = 0; t < cores; ++t) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer workers: the blocks come out the same.
   }
+  if (workers.empty()) {
+    sequential(0);
+    return;
+  }
+  for (size_t b = 0; b < blocks; ++b) {
+    {
+      std::unique_lock<std::mutex> hold(lock);
+      changed.wait(hold, [&] { return done[b % ring] == b; });
+    }
+    out.text += slots[b % ring];
+    out.drain();
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      ++handed;
+    }
+    changed.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    stop = true;
+  }
+  changed.notify_all();
+  for (std::thread& t : workers) t.join();
 }
 
 void AppendPosition(std::string& out, double x, double y, double z, bool withZ) {
