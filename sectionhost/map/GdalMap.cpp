@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -87,6 +89,14 @@ bool HasField(OGRFeatureDefn* defn, const char* name, OGRFieldType type) {
   return i >= 0 && defn->GetFieldDefn(i)->GetType() == type;
 }
 
+// GDAL finds fields by their names in any case; this one is the exact name.
+bool ExactField(const OGRFeatureDefn* defn, const char* name) {
+  for (int i = 0; i < defn->GetFieldCount(); ++i) {
+    if (std::strcmp(defn->GetFieldDefn(i)->GetNameRef(), name) == 0) return true;
+  }
+  return false;
+}
+
 bool IsMapTable(OGRLayer* layer) {
   OGRFeatureDefn* defn = layer->GetLayerDefn();
   return defn->GetGeomFieldCount() == 0 && HasField(defn, "map", OFTString);
@@ -105,9 +115,12 @@ Json Position(double x, double y, double z, bool hasZ) {
   return p;
 }
 
+// Positions [x, y] or [x, y, z]: a z of 0 is left out, as in layers whose every geometry is 3D.
 Json Positions(const OGRSimpleCurve* c) {
   Json a = Json::array();
-  for (int i = 0; i < c->getNumPoints(); ++i) a.push_back(Position(c->getX(i), c->getY(i), c->getZ(i), c->Is3D()));
+  for (int i = 0; i < c->getNumPoints(); ++i) {
+    a.push_back(Position(c->getX(i), c->getY(i), c->getZ(i), c->Is3D() && c->getZ(i) != 0));
+  }
   return a;
 }
 
@@ -126,7 +139,7 @@ Json GeometryJson(const OGRGeometry* g) {
     case wkbPoint: {
       const OGRPoint* p = g->toPoint();
       j["type"] = "Point";
-      j["coordinates"] = p->IsEmpty() ? Json::array() : Position(p->getX(), p->getY(), p->getZ(), p->Is3D());
+      j["coordinates"] = p->IsEmpty() ? Json::array() : Position(p->getX(), p->getY(), p->getZ(), p->Is3D() && p->getZ() != 0);
       return j;
     }
     case wkbLineString:
@@ -196,9 +209,11 @@ class Reader {
     std::string side = path_ + ".map.json";
     std::error_code ec;
     if (!fs::is_regular_file(side, ec)) {
+      // A drawing in map units: one item of scale 1, no map scale.
+      head_["map"] = Json{{"scaleUnit", 1}, {"items", Json::array({Json{{"scale", 1}}})}, {"currentItem", 0}};
       if (notes) {
         notes->push_back(path_ + ": no map members (no side table with a \"map\" field, no " + side +
-                         "): the map has no map scale (-1), scale unit 1 and no items");
+                         "): no map scale (-1), scale unit 1, one item of scale 1");
       }
       return;
     }
@@ -253,9 +268,9 @@ class Reader {
     OGRFeatureDefn* defn = layer->GetLayerDefn();
     for (const char* name : kSampleFields) {
       int i = defn->GetFieldIndex(name);
-      if (i >= 0 && defn->GetFieldDefn(i)->GetType() != OFTReal && defn->GetFieldDefn(i)->GetType() != OFTInteger &&
-          defn->GetFieldDefn(i)->GetType() != OFTInteger64) {
-        throw Failure{where + ": field " + name + " is not a number"};
+      OGRFieldType t = i >= 0 ? defn->GetFieldDefn(i)->GetType() : OFTReal;
+      if (t != OFTReal && t != OFTInteger && t != OFTInteger64 && t != OFTString) {
+        throw Failure{where + ": field " + name + " is " + OGRFieldDefn::GetFieldTypeName(t) + ", not a number"};
       }
     }
     std::map<int64_t, std::vector<std::pair<int64_t, Json>>> rows;
@@ -264,7 +279,20 @@ class Reader {
       Json s = Json::array();
       for (const char* name : kSampleFields) {
         int i = f->GetFieldIndex(name);
-        s.push_back(i >= 0 && f->IsFieldSetAndNotNull(i) ? Json(f->GetFieldAsDouble(i)) : Json());
+        if (i < 0 || !f->IsFieldSetAndNotNull(i)) {
+          s.push_back(nullptr);
+        } else if (f->GetFieldDefnRef(i)->GetType() == OFTString) {
+          // Numbers kept as their shortest text (a DBF number holds 15 decimals only).
+          const std::string text = f->GetFieldAsString(i);
+          double v = 0;
+          auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+          if (ec != std::errc() || end != text.data() + text.size()) {
+            throw Failure{where + ", feature " + std::to_string(f->GetFID()) + ": field " + name + " is not a number"};
+          }
+          s.push_back(v);
+        } else {
+          s.push_back(f->GetFieldAsDouble(i));
+        }
       }
       int flag = f->GetFieldIndex("flag");
       s.push_back(flag >= 0 ? f->GetFieldAsInteger(flag) : 0);
@@ -310,6 +338,11 @@ class Reader {
           Json j = Json::parse(text, nullptr, false);
           if (j.is_discarded()) throw Failure{where + ": field " + name + " is not JSON text"};
           return j;
+        }
+        if (jsonText_ && !text.empty() && (text.front() == '{' || text.front() == '[')) {
+          // A format without the JSON subtype (Shapefile, FlatGeobuf): the arrays and objects we wrote.
+          Json j = Json::parse(text, nullptr, false);
+          if (j.is_structured()) return j;
         }
         return Json(text);
       }
@@ -366,7 +399,7 @@ class Reader {
           p.idField = true;
           continue;
         }
-        if (name == "Text" && f->GetFieldIndex("text") < 0) name = "text";  // DXF TEXT and MTEXT
+        if (name == "Text" && !ExactField(f->GetDefnRef(), "text")) name = "text";  // DXF TEXT and MTEXT
         if (name == "entityType") p.typeGiven = true;
         properties[name] = std::move(value);
       }
@@ -418,6 +451,10 @@ class Reader {
   // Ids (a feature id taken already becomes the next free one), samples from the side table and
   // the entity types not given.
   void Settle() {
+    // A map split over a Shapefile's files by geometry type comes back in the order of its ids.
+    if (sortById_) {
+      std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) { return a.id < b.id; });
+    }
     std::set<int64_t> taken;
     int64_t largest = 0;
     for (const Pending& p : pending_) {
@@ -468,6 +505,10 @@ class Reader {
   std::map<int64_t, Json> samples_;
   std::vector<Pending> pending_;
   std::vector<std::string> layerNames_;
+
+ public:
+  bool sortById_ = false;
+  bool jsonText_ = false;
 };
 
 // ---- Writing -------------------------------------------------------------------------------
@@ -545,12 +586,19 @@ class Writer {
   }
 
   void Write(const OGRSpatialReference* srs) {
+    // The geometries first: a layer is 3D when one of its geometries is (Shapefile and
+    // FlatGeobuf decide it for the whole layer; their 2D geometries get z = 0).
+    std::vector<std::unique_ptr<OGRGeometry>> geometries;
     for (Json& f : features_) {
-      std::unique_ptr<OGRGeometry> g;
-      if (!f["geometry"].is_null()) {
-        g.reset(OGRGeometryFactory::createFromGeoJson(Dump(f["geometry"]).c_str()));
-        if (!g) throw Failure{path_ + ": entity " + Dump(f["id"]) + ": its geometry is not one GDAL can write"};
-      }
+      std::unique_ptr<OGRGeometry>& g = geometries.emplace_back();
+      if (f["geometry"].is_null()) continue;
+      g.reset(OGRGeometryFactory::createFromGeoJson(Dump(f["geometry"]).c_str()));
+      if (!g) throw Failure{path_ + ": entity " + Dump(f["id"]) + ": its geometry is not one GDAL can write"};
+      if (g->Is3D()) threeD_.insert(target_.perGeometry ? wkbFlatten(g->getGeometryType()) : wkbUnknown);
+    }
+    for (size_t k = 0; k < features_.size(); ++k) {
+      Json& f = features_[k];
+      std::unique_ptr<OGRGeometry>& g = geometries[k];
       OGRwkbGeometryType type = g ? wkbFlatten(g->getGeometryType()) : wkbNone;
       OGRLayer* layer = LayerFor(target_.perGeometry ? type : wkbUnknown, srs);
       OGRFeature feature(layer->GetLayerDefn());
@@ -566,6 +614,8 @@ class Writer {
       if (target_.fixedFields) FixedFields(feature, properties);
       if (properties.contains("ogrStyle") && properties["ogrStyle"].is_string()) {
         feature.SetStyleString(properties["ogrStyle"].get<std::string>().c_str());
+      } else if (target_.fixedFields && type == wkbPoint && properties.contains("text") && properties["text"].is_string()) {
+        feature.SetStyleString(LabelStyle(properties["text"].get<std::string>()).c_str());  // a DXF TEXT
       }
       if (g) feature.SetGeometryDirectly(g.release());
       if (layer->CreateFeature(&feature) != OGRERR_NONE) {
@@ -578,8 +628,11 @@ class Writer {
 
   // The map members as a side table; false when the file has room for one layer only.
   bool MapTable(const Json& head) {
-    OGRLayer* layer = ds_->TestCapability(ODsCCreateLayer) ? ds_->CreateLayer((stem_ + "_map").c_str(), nullptr, wkbNone)
-                                                           : nullptr;
+    char** options = target_.name == "ESRI Shapefile" ? CSLSetNameValue(nullptr, "ENCODING", "UTF-8") : nullptr;
+    OGRLayer* layer = ds_->TestCapability(ODsCCreateLayer)
+                          ? ds_->CreateLayer((stem_ + "_map").c_str(), nullptr, wkbNone, options)
+                          : nullptr;
+    CSLDestroy(options);
     if (!layer) return false;
     CreateField(layer, "name", OFTString, OFSTNone);
     CreateField(layer, "map", OFTString, OFSTJSON);
@@ -617,8 +670,10 @@ class Writer {
     std::string name = stem_ + (target_.perGeometry ? LayerSuffix(type) : "");
     OGRwkbGeometryType layerType = type;
     if (target_.perGeometry && LayerSuffix(type) == "_other") layerType = type == wkbNone ? wkbNone : wkbUnknown;
+    if (threeD_.count(type)) layerType = OGR_GT_SetZ(layerType);
     char** options = nullptr;
     if (target_.name == "FlatGeobuf") options = CSLSetNameValue(options, "SPATIAL_INDEX", "NO");  // keeps the order
+    if (target_.name == "ESRI Shapefile") options = CSLSetNameValue(options, "ENCODING", "UTF-8");
     OGRLayer* layer = ds_->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(srs), layerType, options);
     CSLDestroy(options);
     if (!layer) throw Failure{"cannot make the layer " + name + " in " + path_ + QuietErrors::Last()};
@@ -660,6 +715,16 @@ class Writer {
     }
   }
 
+  // An OGR style string that makes a point a text: LABEL(t:"TEXT"), quotes escaped.
+  static std::string LabelStyle(const std::string& text) {
+    std::string quoted;
+    for (char c : text) {
+      if (c == '"' || c == '\\') quoted += '\\';
+      quoted += c;
+    }
+    return "LABEL(f:\"Arial\",t:\"" + quoted + "\")";
+  }
+
   // DXF: the layer and the text have fields of their own; nothing else has a place.
   static void FixedFields(OGRFeature& f, const Json& properties) {
     if (properties.contains("Layer") && properties["Layer"].is_string()) {
@@ -677,7 +742,8 @@ class Writer {
     if (!layer) throw Failure{"cannot make the layer " + stem_ + "_samples in " + path_ + QuietErrors::Last()};
     CreateField(layer, "id", OFTInteger64, OFSTNone);
     CreateField(layer, "n", OFTInteger, OFSTNone);
-    for (const char* name : kSampleFields) CreateField(layer, name, OFTReal, OFSTNone);
+    // The numbers as their shortest text: a DBF number holds 15 decimals only.
+    for (const char* name : kSampleFields) CreateField(layer, name, OFTString, OFSTNone);
     CreateField(layer, "flag", OFTInteger, OFSTNone);
     for (const auto& [id, samples] : samples_) {
       for (size_t n = 0; n < samples.size(); ++n) {
@@ -685,7 +751,10 @@ class Writer {
         f.SetField("id", static_cast<GIntBig>(id));
         f.SetField("n", static_cast<int>(n));
         for (size_t k = 0; k < 6; ++k) {
-          if (samples[n][k].is_number()) f.SetField(kSampleFields[k], samples[n][k].get<double>());
+          if (!samples[n][k].is_number()) continue;
+          std::string text;
+          MapWriter::AppendNumber(text, samples[n][k].get<double>());
+          f.SetField(kSampleFields[k], text.c_str());
         }
         f.SetField("flag", samples[n][6].get<int>());
         if (layer->CreateFeature(&f) != OGRERR_NONE) {
@@ -702,6 +771,7 @@ class Writer {
   std::vector<Json> features_;
   std::vector<std::pair<int32_t, Json>> samples_;
   std::map<OGRwkbGeometryType, OGRLayer*> layers_;
+  std::set<OGRwkbGeometryType> threeD_;
   std::map<OGRLayer*, std::vector<Field>> layerFields_;
 };
 
@@ -759,9 +829,12 @@ bool GdalMap::Read(const std::string& path, const std::string& format, MapData* 
                     (format.empty() ? std::string() : " with the GDAL driver " + format) + QuietErrors::Last()};
     }
     Reader reader(path);
+    const std::string driver = ds->GetDriver() ? ds->GetDriver()->GetDescription() : "";
+    // Formats that do not keep the JSON subtype give our arrays and objects back as text.
+    const char* subtypes = ds->GetDriver() ? ds->GetDriver()->GetMetadataItem(GDAL_DMD_CREATIONFIELDDATASUBTYPES) : nullptr;
+    reader.jsonText_ = !subtypes || std::string(subtypes).find("JSON") == std::string::npos;
     reader.Layers(ds.get());
     // A Shapefile's companions: the files of the other geometry types and the side tables.
-    const std::string driver = ds->GetDriver() ? ds->GetDriver()->GetDescription() : "";
     if (driver == "ESRI Shapefile" && Lower(fs::path(path).extension().string()) == ".shp") {
       const std::string base = path.substr(0, path.size() - 4);
       for (const char* suffix : {"_strata.shp", "_points.shp", "_other.shp", "_other.dbf", "_map.dbf", "_samples.dbf"}) {
@@ -770,6 +843,7 @@ bool GdalMap::Read(const std::string& path, const std::string& format, MapData* 
         Dataset more = OpenVector(base + suffix, driver);
         if (!more) throw Failure{"cannot open " + base + suffix + QuietErrors::Last()};
         reader.Layers(more.get());
+        reader.sortById_ = true;
       }
     }
     reader.SideFile(notes);
