@@ -36,6 +36,8 @@ namespace fs = std::filesystem;
 
 constexpr int kLabelType = 40;  // points and texts without an entity type
 constexpr int kOtherType = 0;   // any other geometry without an entity type
+const char kLocalCrs[] =
+    "LOCAL_CS[\"section (local engineering coordinates)\",UNIT[\"metre\",1],AXIS[\"X\",EAST],AXIS[\"Y\",NORTH]]";
 const char* const kSampleFields[] = {"x", "y", "z", "thickness", "second", "third"};
 
 // A failure with the whole reason.
@@ -233,7 +235,9 @@ class Reader {
     Json fc = Json::object();
     fc["type"] = "FeatureCollection";
     for (auto it = head_.begin(); it != head_.end(); ++it) fc[it.key()] = *it;
-    if (!fc.contains("crs") && !crs_.empty()) fc["crs"] = Json{{"type", "name"}, {"properties", {{"name", crs_}}}};
+    // A section without a reference system is in local engineering coordinates, and says so
+    // (a GeoJSON map without "crs" would be taken for WGS84).
+    if (!fc.contains("crs")) fc["crs"] = Json{{"type", "name"}, {"properties", {{"name", crs_.empty() ? kLocalCrs : crs_}}}};
     Json features = Json::array();
     for (Pending& p : pending_) features.push_back(std::move(p.feature));
     fc["features"] = std::move(features);

@@ -274,6 +274,9 @@ TEST_F(GdalMaps, ADxfOfTwoPolylinesAndATextBuildsAStratum) {
   EXPECT_EQ(in.entities[1].properties["ogrStyle"], "PEN(c:#0000ff)");
   EXPECT_EQ(in.entities[2].type, 40);
   EXPECT_EQ(in.entities[2].properties["text"], "sandstone");
+  // No reference system in a DXF: the map says it is in local engineering coordinates.
+  ASSERT_TRUE(in.collectionExtra.contains("crs"));
+  EXPECT_EQ(in.collectionExtra["crs"]["properties"]["name"].get<std::string>().rfind("LOCAL_CS[\"section (local", 0), 0u);
 
   // Written back: the curves on their layers in their colours, the text, the stratum's band.
   std::string info = OgrInfo(Quote(dir_ + "out.dxf"));
