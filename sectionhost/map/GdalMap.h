@@ -37,7 +37,7 @@
 
 namespace sectionhost {
 
-class GdalMap {
+class __attribute__((visibility("default"))) GdalMap {
  public:
   // Reads the map at `path` with the GDAL driver `format` (a driver's short name, e.g. "GPKG"),
   // or with the one GDAL finds for the file when `format` is empty. *notes gets a line for each
@@ -52,5 +52,20 @@ class GdalMap {
   // The short name of the driver that writes files with the extension of `path` ("" for none).
   static std::string DriverForPath(const std::string& path);
 };
+
+// GdalMap is built as its own library, libsectionhost_gdal.so, which MapFormat loads (dlopen)
+// the first time a map in one of GDAL's formats is read or written: GDAL and its hundred
+// libraries cost a process about 30 ms to load, which runs on our own GeoJSON do not pay.
+struct GdalMapEntry {
+  decltype(&GdalMap::Read) read;
+  decltype(&GdalMap::Write) write;
+};
+
+}  // namespace sectionhost
+
+// The library's one entry, found with dlsym.
+extern "C" __attribute__((visibility("default"))) const sectionhost::GdalMapEntry* SectionhostGdalMapEntry();
+
+namespace sectionhost {
 
 }  // namespace sectionhost

@@ -1,5 +1,7 @@
 // Choosing a map file's reader and writer; see MapFormat.h. GdalMap is built where GDAL is found
-// (KP_WITH_GDAL); without it, the GDAL path answers with the reason.
+// (KP_WITH_GDAL), as libsectionhost_gdal.so beside the program, loaded the first time it is
+// needed (never unloaded: GDAL keeps its drivers for the process); without it, the GDAL path
+// answers with the reason.
 #include "MapFormat.h"
 
 #include <algorithm>
@@ -7,6 +9,11 @@
 
 #include "MapFile.h"
 #ifdef KP_WITH_GDAL
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <mutex>
+
 #include "GdalMap.h"
 #endif
 
@@ -23,7 +30,37 @@ std::string Extension(const std::string& path) {
   return ext;
 }
 
-#ifndef KP_WITH_GDAL
+#ifdef KP_WITH_GDAL
+// GdalMap's entry in libsectionhost_gdal.so (beside the program, else on its library path); null
+// with the loader's reason in *why when the library cannot be loaded.
+const GdalMapEntry* Gdal(const std::string& path, std::string* why) {
+  static const GdalMapEntry* entry = nullptr;
+  static std::string failure;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    const char kLibrary[] = "libsectionhost_gdal.so";
+    char exe[4096] = {};
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string besides = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string();
+    besides = besides.substr(0, besides.rfind('/') + 1) + kLibrary;
+    void* library = dlopen(besides.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) library = dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+      const char* e = dlerror();
+      failure = e ? e : kLibrary;
+      return;
+    }
+    auto find = reinterpret_cast<const GdalMapEntry* (*)()>(dlsym(library, "SectionhostGdalMapEntry"));
+    if (!find) {
+      failure = std::string(kLibrary) + " has no entry SectionhostGdalMapEntry";
+      return;
+    }
+    entry = find();
+  });
+  if (!entry && why) *why = path + ": GDAL's formats cannot be loaded: " + failure;
+  return entry;
+}
+#else
 std::string NoGdal(const std::string& path) {
   return path + ": this host is built without GDAL; it reads and writes GeoJSON maps (.geojson, .json) only";
 }
@@ -49,7 +86,8 @@ bool MapFormat::Read(const std::string& path, const std::string& format, MapData
                      std::vector<std::string>* notes, std::string* error) {
   if (IsOwnGeoJson(path, format)) return MapFile::Read(path, map, error);
 #ifdef KP_WITH_GDAL
-  return GdalMap::Read(path, format, map, notes, error);
+  const GdalMapEntry* gdal = Gdal(path, error);
+  return gdal && gdal->read(path, format, map, notes, error);
 #else
   (void)notes;
   if (error) *error = NoGdal(path);
@@ -61,7 +99,8 @@ bool MapFormat::Write(const std::string& path, const std::string& format, const 
                       const EachEntity& entities, std::string* error) {
   if (IsOwnGeoJson(path, format)) return MapFile::Write(path, head, entities, error);
 #ifdef KP_WITH_GDAL
-  return GdalMap::Write(path, format, head, entities, error);
+  const GdalMapEntry* gdal = Gdal(path, error);
+  return gdal && gdal->write(path, format, head, entities, error);
 #else
   if (error) *error = NoGdal(path);
   return false;
