@@ -904,7 +904,9 @@ bool GdalMap::Write(const std::string& path, const std::string& format, const Ma
     }
 
     fs::remove_all(work, ec);
-    fs::create_directories(work, ec);
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    if (!fs::is_directory(folder, ec)) throw Failure{"cannot write " + path};
+    fs::create_directory(work, ec);
     if (ec) throw Failure{"cannot write " + path + ": " + ec.message()};
     const fs::path staged = work / target.filename();
     {
@@ -922,9 +924,16 @@ bool GdalMap::Write(const std::string& path, const std::string& format, const Ma
       }
       ds->FlushCache();
     }
-    // The files take their places (a file of the same name is replaced).
+    // The files take their places (a file of the same name is replaced). A Shapefile's files
+    // from an earlier write go first, so that no companion of another map stays behind.
+    if (t.perGeometry) {
+      const std::string stem = target.stem().string();
+      for (const char* part : {"", "_strata", "_points", "_other", "_map", "_samples"}) {
+        for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix"}) fs::remove(folder / (stem + part + ext), ec);
+      }
+    }
     for (const auto& entry : fs::directory_iterator(work)) {
-      fs::path to = (target.parent_path().empty() ? fs::path(".") : target.parent_path()) / entry.path().filename();
+      fs::path to = folder / entry.path().filename();
       if (fs::is_directory(to, ec)) fs::remove_all(to, ec);
       fs::rename(entry.path(), to);
     }

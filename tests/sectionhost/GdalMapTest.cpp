@@ -474,6 +474,25 @@ TEST_F(GdalMaps, WritingChoosesTheDriverAndLeavesNothingOnFailure) {
   map.entities.pop_back();
   ASSERT_TRUE(MapFormat::Write(dir_ + "r.gpkg", "", map, &error)) << error;
   EXPECT_EQ(ReadMap(dir_ + "r.gpkg").entities.size(), map.entities.size());
+  // A Shapefile written again with fewer geometry types and no reference system leaves none of
+  // the earlier companions; a folder that is not there is not made.
+  map.collectionExtra["crs"] = Json{{"type", "name"}, {"properties", {{"name", "EPSG:32650"}}}};
+  ASSERT_TRUE(MapFormat::Write(dir_ + "s.shp", "", map, &error)) << error;
+  EXPECT_TRUE(fs::exists(dir_ + "s_points.shp"));
+  EXPECT_TRUE(fs::exists(dir_ + "s.prj"));
+  MapData lines = map;
+  lines.collectionExtra.erase("crs");
+  lines.entities.resize(3);
+  ASSERT_TRUE(MapFormat::Write(dir_ + "s.shp", "", lines, &error)) << error;
+  EXPECT_FALSE(fs::exists(dir_ + "s_points.shp"));
+  EXPECT_FALSE(fs::exists(dir_ + "s.prj"));
+  MapData linesBack = ReadMap(dir_ + "s.shp");
+  ExpectSameEntities(lines, linesBack);
+  EXPECT_EQ(linesBack.collectionExtra["crs"]["properties"]["name"].get<std::string>().rfind("LOCAL_CS", 0), 0u);
+  EXPECT_FALSE(MapFormat::Write(dir_ + "no-such-folder/x.gpkg", "", map, &error));
+  EXPECT_EQ(error, "cannot write " + dir_ + "no-such-folder/x.gpkg");
+  EXPECT_FALSE(fs::exists(dir_ + "no-such-folder"));
+
   // GeoJSON through GDAL when its driver is named.
   ASSERT_TRUE(MapFormat::Write(dir_ + "g.geojson", "GeoJSON", map, &error)) << error;
   ExpectSameEntities(map, ReadMap(dir_ + "g.geojson", "GeoJSON"));
