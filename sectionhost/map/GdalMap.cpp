@@ -1,6 +1,8 @@
 // Section maps through GDAL/OGR; the mapping is described in GdalMap.h and docs/sectionhost.md.
 // Reading builds the map's GeoJSON form from the file's layers and hands it to MapFile::Parse;
-// writing formats each entity with MapWriter and turns its GeoJSON feature into an OGR feature.
+// writing makes each entity's properties as MapWriter writes them, and its geometry from its
+// arrays (a curve's nodes, a stratum's band), in two passes over the entities: the fields first
+// (a format such as Shapefile takes no field after the first feature), then the features.
 // Coordinates go through our own conversion both ways (not OGR's JSON export, which rounds to
 // 15 digits), so a map written and read back has the same doubles.
 //
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -564,69 +567,130 @@ std::string LayerSuffix(OGRwkbGeometryType type) {
   }
 }
 
+// A number as our GeoJSON writes it: non-finite ones are null.
+Json Number(double v) {
+  return std::isfinite(v) ? Json(v) : Json();
+}
+
+// The properties of an entity's GeoJSON form (MapWriter's): those it was given, with the entity
+// type, the deletion flag, a curve's explicit line points and a stratum's code, scale and
+// samples in their places. Without `arrays` the line points and samples are empty arrays (their
+// kind is all the first pass needs).
+Json Properties(const MapEntity& e, bool arrays) {
+  Json p = e.properties.is_object() ? e.properties : Json::object();
+  p["entityType"] = e.type;
+  p["deleted"] = e.deleted;
+  if (IsCurveType(e.type) && e.explicitLinePoints) {
+    Json points = Json::array();
+    for (size_t i = 0; arrays && i < e.linePoints.size(); ++i) {
+      const Point3D& q = e.linePoints[i];
+      Json position = Json::array({Number(q.x), Number(q.y)});
+      if ((i < e.lineHasZ.size() && e.lineHasZ[i]) || q.z != 0.0) position.push_back(Number(q.z));
+      points.push_back(std::move(position));
+    }
+    p["linePoints"] = std::move(points);
+  } else if (e.type == EntitySectionStratum) {
+    p["code"] = e.code;
+    p["scale"] = e.hasScale ? Number(e.scale) : Json();
+    Json samples = Json::array();
+    for (size_t i = 0; arrays && i < e.samples.size(); ++i) {
+      const StratumSample& q = e.samples[i];
+      samples.push_back(Json::array({Number(q.point.x), Number(q.point.y), Number(q.point.z), Number(q.thickness),
+                                     Number(q.second), Number(q.third), q.flag}));
+    }
+    p["samples"] = std::move(samples);
+  }
+  return p;
+}
+
+// The entity's geometry: a curve's line through its nodes (3D when a node has z), a stratum's
+// band, another entity's GeoJSON geometry; null for none.
+std::unique_ptr<OGRGeometry> Geometry(const MapEntity& e) {
+  if (IsCurveType(e.type)) {
+    auto line = std::make_unique<OGRLineString>();
+    bool z = false;
+    for (size_t i = 0; i < e.nodes.size(); ++i) z = z || (i < e.nodeHasZ.size() && e.nodeHasZ[i]) || e.nodes[i].z != 0.0;
+    line->setNumPoints(static_cast<int>(e.nodes.size()), FALSE);
+    for (size_t i = 0; i < e.nodes.size(); ++i) {
+      const Point3D& q = e.nodes[i];
+      if (z) {
+        line->setPoint(static_cast<int>(i), q.x, q.y, q.z);
+      } else {
+        line->setPoint(static_cast<int>(i), q.x, q.y);
+      }
+    }
+    return line;
+  }
+  if (e.type == EntitySectionStratum) {
+    auto polygon = std::make_unique<OGRPolygon>();
+    std::vector<Point3D> band = MapFile::StratumBand(e.samples);
+    if (band.empty()) return polygon;
+    auto ring = std::make_unique<OGRLinearRing>();
+    ring->setNumPoints(static_cast<int>(band.size()), FALSE);
+    for (size_t i = 0; i < band.size(); ++i) ring->setPoint(static_cast<int>(i), band[i].x, band[i].y);
+    polygon->addRingDirectly(ring.release());
+    return polygon;
+  }
+  if (e.geometry.is_null()) return nullptr;
+  std::unique_ptr<OGRGeometry> g(OGRGeometryFactory::createFromGeoJson(Dump(e.geometry).c_str()));
+  if (!g) throw Failure{"entity " + std::to_string(e.id) + ": its geometry is not one GDAL can write"};
+  return g;
+}
+
 class Writer {
  public:
   Writer(const Target& target, GDALDataset* ds, std::string stem, std::string path)
       : target_(target), ds_(ds), stem_(std::move(stem)), path_(std::move(path)) {}
 
+  // First pass: the fields (their kinds) and which layers are 3D. A layer is 3D when one of its
+  // geometries is (Shapefile and FlatGeobuf decide it for the whole layer; their 2D geometries
+  // get z = 0).
   void Collect(const MapEntity& e) {
-    MapWriter w;
-    w.Begin(MapData());
-    w.Entity(e);
-    w.End();
-    Json f = Json::parse(w.Text())["features"][0];
-    if (target_.samplesTable && f["properties"].contains("samples")) {
-      samples_.emplace_back(e.id, f["properties"]["samples"]);
-      f["properties"].erase("samples");
-    }
-    for (auto it = f["properties"].begin(); it != f["properties"].end(); ++it) {
+    Json properties = Properties(e, false);
+    if (target_.samplesTable) properties.erase("samples");
+    for (auto it = properties.begin(); it != properties.end(); ++it) {
       if (it.key() == "id") continue;
       auto field = std::find_if(fields_.begin(), fields_.end(), [&](const Field& x) { return x.name == it.key(); });
       if (field == fields_.end()) field = fields_.insert(fields_.end(), Field{it.key()});
       field->kind = Merge(field->kind, KindOf(*it));
       if (it.key() == "samples" || it.key() == "linePoints") field->kind = Kind::Json;
     }
-    features_.push_back(std::move(f));
+    std::unique_ptr<OGRGeometry> g = Geometry(e);
+    if (g && g->Is3D()) threeD_.insert(target_.perGeometry ? wkbFlatten(g->getGeometryType()) : wkbUnknown);
   }
 
-  void Write(const OGRSpatialReference* srs) {
-    // The geometries first: a layer is 3D when one of its geometries is (Shapefile and
-    // FlatGeobuf decide it for the whole layer; their 2D geometries get z = 0).
-    std::vector<std::unique_ptr<OGRGeometry>> geometries;
-    for (Json& f : features_) {
-      std::unique_ptr<OGRGeometry>& g = geometries.emplace_back();
-      if (f["geometry"].is_null()) continue;
-      g.reset(OGRGeometryFactory::createFromGeoJson(Dump(f["geometry"]).c_str()));
-      if (!g) throw Failure{path_ + ": entity " + Dump(f["id"]) + ": its geometry is not one GDAL can write"};
-      if (g->Is3D()) threeD_.insert(target_.perGeometry ? wkbFlatten(g->getGeometryType()) : wkbUnknown);
+  // Second pass: the entity as a feature.
+  void Write(const MapEntity& e, const OGRSpatialReference* srs) {
+    std::unique_ptr<OGRGeometry> g = Geometry(e);
+    OGRwkbGeometryType type = g ? wkbFlatten(g->getGeometryType()) : wkbNone;
+    OGRLayer* layer = LayerFor(target_.perGeometry ? type : wkbUnknown, srs);
+    OGRFeature feature(layer->GetLayerDefn());
+    const std::vector<Field>& fields = layerFields_[layer];
+    if (target_.name == "GPKG") feature.SetFID(e.id);
+    if (int i = feature.GetFieldIndex("id"); i >= 0 && !target_.fixedFields) feature.SetField(i, static_cast<GIntBig>(e.id));
+    Json properties = Properties(e, true);
+    if (target_.samplesTable && properties.contains("samples")) {
+      samples_.emplace_back(e.id, std::move(properties["samples"]));
+      properties.erase("samples");
     }
-    for (size_t k = 0; k < features_.size(); ++k) {
-      Json& f = features_[k];
-      std::unique_ptr<OGRGeometry>& g = geometries[k];
-      OGRwkbGeometryType type = g ? wkbFlatten(g->getGeometryType()) : wkbNone;
-      OGRLayer* layer = LayerFor(target_.perGeometry ? type : wkbUnknown, srs);
-      OGRFeature feature(layer->GetLayerDefn());
-      const std::vector<Field>& fields = layerFields_[layer];
-      int64_t id = f["id"].get<int64_t>();
-      if (target_.name == "GPKG") feature.SetFID(id);
-      if (int i = feature.GetFieldIndex("id"); i >= 0 && !target_.fixedFields) feature.SetField(i, static_cast<GIntBig>(id));
-      const Json& properties = f["properties"];
-      for (const Field& field : fields) {
-        if (!properties.contains(field.name)) continue;
-        SetField(feature, field, properties[field.name]);
-      }
-      if (target_.fixedFields) FixedFields(feature, properties);
-      if (properties.contains("ogrStyle") && properties["ogrStyle"].is_string()) {
-        feature.SetStyleString(properties["ogrStyle"].get<std::string>().c_str());
-      } else if (target_.fixedFields && type == wkbPoint && properties.contains("text") && properties["text"].is_string()) {
-        feature.SetStyleString(LabelStyle(properties["text"].get<std::string>()).c_str());  // a DXF TEXT
-      }
-      if (g) feature.SetGeometryDirectly(g.release());
-      if (layer->CreateFeature(&feature) != OGRERR_NONE) {
-        throw Failure{"cannot write entity " + std::to_string(id) + " to " + path_ + " (layer " + layer->GetName() + ")" +
-                      QuietErrors::Last()};
-      }
+    for (const Field& field : fields) {
+      if (!properties.contains(field.name)) continue;
+      SetField(feature, field, properties[field.name]);
     }
+    if (target_.fixedFields) FixedFields(feature, properties);
+    if (properties.contains("ogrStyle") && properties["ogrStyle"].is_string()) {
+      feature.SetStyleString(properties["ogrStyle"].get<std::string>().c_str());
+    } else if (target_.fixedFields && type == wkbPoint && properties.contains("text") && properties["text"].is_string()) {
+      feature.SetStyleString(LabelStyle(properties["text"].get<std::string>()).c_str());  // a DXF TEXT
+    }
+    if (g) feature.SetGeometryDirectly(g.release());
+    if (layer->CreateFeature(&feature) != OGRERR_NONE) {
+      throw Failure{"cannot write entity " + std::to_string(e.id) + " to " + path_ + " (layer " + layer->GetName() + ")" +
+                    QuietErrors::Last()};
+    }
+  }
+
+  void Finish() {
     if (!samples_.empty()) SamplesTable();
   }
 
@@ -772,7 +836,6 @@ class Writer {
   GDALDataset* ds_;
   std::string stem_, path_;
   std::vector<Field> fields_;
-  std::vector<Json> features_;
   std::vector<std::pair<int32_t, Json>> samples_;
   std::map<OGRwkbGeometryType, OGRLayer*> layers_;
   std::set<OGRwkbGeometryType> threeD_;
@@ -914,7 +977,8 @@ bool GdalMap::Write(const std::string& path, const std::string& format, const Ma
       if (!ds) throw Failure{"cannot write " + path + QuietErrors::Last()};
       Writer writer(t, ds.get(), target.stem().string(), path);
       entities([&](const MapEntity& e) { writer.Collect(e); });
-      writer.Write(srs.get());
+      entities([&](const MapEntity& e) { writer.Write(e, srs.get()); });
+      writer.Finish();
       if (!writer.MapTable(headJson)) {
         std::string side;
         if (!MapFile::Write((work / (target.filename().string() + ".map.json")).string(), head,

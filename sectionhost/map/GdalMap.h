@@ -2,9 +2,9 @@
 // FlatGeobuf and whatever else the installed GDAL has), for maps that come from a GIS project or
 // a drafting office. Our own GeoJSON stays with MapFile (the fast path); this class goes through
 // the GeoJSON form of a map instead: a file's features are turned into GeoJSON features and read
-// by MapFile::Parse (so a map read here obeys every rule of a GeoJSON map), and each entity is
-// formatted by MapWriter and its properties and geometry written as a feature's fields and
-// geometry. Speed is GDAL's; the map is held whole while it is read.
+// by MapFile::Parse (so a map read here obeys every rule of a GeoJSON map), and each entity's
+// GeoJSON properties become a feature's fields, its curve or band the feature's geometry. The
+// map is held whole (as JSON) while it is read; it is written one entity at a time.
 //
 // The mapping (docs/sectionhost.md, "Maps in other formats"):
 //  - every layer is read, except the side tables: a layer without geometry that has a string
