@@ -40,7 +40,8 @@ namespace fs = std::filesystem;
 constexpr int kLabelType = 40;  // points and texts without an entity type
 constexpr int kOtherType = 0;   // any other geometry without an entity type
 const char kLocalCrs[] =
-    "LOCAL_CS[\"section (local engineering coordinates)\",UNIT[\"metre\",1],AXIS[\"X\",EAST],AXIS[\"Y\",NORTH]]";
+    "LOCAL_CS[\"section (local engineering "
+    "coordinates)\",UNIT[\"metre\",1],AXIS[\"X\",EAST],AXIS[\"Y\",NORTH]]";
 const char* const kSampleFields[] = {"x", "y", "z", "thickness", "second", "third"};
 
 // A failure with the whole reason.
@@ -86,7 +87,8 @@ std::string Dump(const Json& j) {
 
 Dataset OpenVector(const std::string& path, const std::string& format) {
   const char* drivers[] = {format.c_str(), nullptr};
-  return Dataset(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, format.empty() ? nullptr : drivers));
+  return Dataset(
+      GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, format.empty() ? nullptr : drivers));
 }
 
 bool HasField(OGRFeatureDefn* defn, const char* name, OGRFieldType type) {
@@ -109,7 +111,8 @@ bool IsMapTable(OGRLayer* layer) {
 
 bool IsSamplesTable(OGRLayer* layer) {
   OGRFeatureDefn* defn = layer->GetLayerDefn();
-  return defn->GetGeomFieldCount() == 0 && defn->GetFieldIndex("id") >= 0 && defn->GetFieldIndex("thickness") >= 0;
+  return defn->GetGeomFieldCount() == 0 && defn->GetFieldIndex("id") >= 0 &&
+         defn->GetFieldIndex("thickness") >= 0;
 }
 
 // ---- Geometry, both ways -------------------------------------------------------------------
@@ -144,7 +147,9 @@ Json GeometryJson(const OGRGeometry* g) {
     case wkbPoint: {
       const OGRPoint* p = g->toPoint();
       j["type"] = "Point";
-      j["coordinates"] = p->IsEmpty() ? Json::array() : Position(p->getX(), p->getY(), p->getZ(), p->Is3D() && p->getZ() != 0);
+      j["coordinates"] = p->IsEmpty()
+                             ? Json::array()
+                             : Position(p->getX(), p->getY(), p->getZ(), p->Is3D() && p->getZ() != 0);
       return j;
     }
     case wkbLineString:
@@ -160,9 +165,12 @@ Json GeometryJson(const OGRGeometry* g) {
     case wkbMultiPolygon: {
       const OGRGeometryCollection* c = g->toGeometryCollection();
       Json parts = Json::array();
-      for (int i = 0; i < c->getNumGeometries(); ++i) parts.push_back(GeometryJson(c->getGeometryRef(i))["coordinates"]);
+      for (int i = 0; i < c->getNumGeometries(); ++i)
+        parts.push_back(GeometryJson(c->getGeometryRef(i))["coordinates"]);
       const OGRwkbGeometryType type = wkbFlatten(g->getGeometryType());
-      j["type"] = type == wkbMultiPoint ? "MultiPoint" : type == wkbMultiLineString ? "MultiLineString" : "MultiPolygon";
+      j["type"] = type == wkbMultiPoint        ? "MultiPoint"
+                  : type == wkbMultiLineString ? "MultiLineString"
+                                               : "MultiPolygon";
       j["coordinates"] = parts;
       return j;
     }
@@ -185,7 +193,7 @@ Json GeometryJson(const OGRGeometry* g) {
 struct Pending {
   Json feature;
   int64_t id = 0;
-  bool idField = false;   // the id came from an "id" field
+  bool idField = false;  // the id came from an "id" field
   bool typeGiven = false;
   OGRwkbGeometryType geometry = wkbNone;
   size_t lineParts = 0;  // the parts of a multi-line
@@ -240,7 +248,8 @@ class Reader {
     for (auto it = head_.begin(); it != head_.end(); ++it) fc[it.key()] = *it;
     // A section without a reference system is in local engineering coordinates, and says so
     // (a GeoJSON map without "crs" would be taken for WGS84).
-    if (!fc.contains("crs")) fc["crs"] = Json{{"type", "name"}, {"properties", {{"name", crs_.empty() ? kLocalCrs : crs_}}}};
+    if (!fc.contains("crs"))
+      fc["crs"] = Json{{"type", "name"}, {"properties", {{"name", crs_.empty() ? kLocalCrs : crs_}}}};
     Json features = Json::array();
     for (Pending& p : pending_) features.push_back(std::move(p.feature));
     fc["features"] = std::move(features);
@@ -277,7 +286,8 @@ class Reader {
       int i = defn->GetFieldIndex(name);
       OGRFieldType t = i >= 0 ? defn->GetFieldDefn(i)->GetType() : OFTReal;
       if (t != OFTReal && t != OFTInteger && t != OFTInteger64 && t != OFTString) {
-        throw Failure{where + ": field " + name + " is " + OGRFieldDefn::GetFieldTypeName(t) + ", not a number"};
+        throw Failure{where + ": field " + name + " is " + OGRFieldDefn::GetFieldTypeName(t) +
+                      ", not a number"};
       }
     }
     std::map<int64_t, std::vector<std::pair<int64_t, Json>>> rows;
@@ -294,7 +304,8 @@ class Reader {
           double v = 0;
           auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
           if (ec != std::errc() || end != text.data() + text.size()) {
-            throw Failure{where + ", feature " + std::to_string(f->GetFID()) + ": field " + name + " is not a number"};
+            throw Failure{where + ", feature " + std::to_string(f->GetFID()) + ": field " + name +
+                          " is not a number"};
           }
           s.push_back(v);
         } else {
@@ -307,7 +318,8 @@ class Reader {
       rows[f->GetFieldAsInteger64("id")].emplace_back(n >= 0 ? f->GetFieldAsInteger64(n) : 0, std::move(s));
     }
     for (auto& [id, list] : rows) {
-      std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+      std::stable_sort(list.begin(), list.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
       Json samples = Json::array();
       for (auto& row : list) samples.push_back(std::move(row.second));
       samples_[id] = std::move(samples);
@@ -320,13 +332,16 @@ class Reader {
     const OGRFieldType type = d->GetType();
     const bool integer = type == OFTInteger || type == OFTInteger64;
     auto wrongType = [&](const char* wanted) {
-      return Failure{where + ": field " + name + " is " + OGRFieldDefn::GetFieldTypeName(type) + ", not " + wanted};
+      return Failure{where + ": field " + name + " is " + OGRFieldDefn::GetFieldTypeName(type) + ", not " +
+                     wanted};
     };
-    if ((name == "id" || name == "entityType") && (!integer || d->GetSubType() == OFSTBoolean)) throw wrongType("an integer");
+    if ((name == "id" || name == "entityType") && (!integer || d->GetSubType() == OFSTBoolean))
+      throw wrongType("an integer");
     if (name == "deleted") {
       if (!integer) throw wrongType("true or false");
       GIntBig v = f.GetFieldAsInteger64(i);
-      if (v != 0 && v != 1) throw Failure{where + ": field deleted is " + std::to_string(v) + ", not true or false"};
+      if (v != 0 && v != 1)
+        throw Failure{where + ": field deleted is " + std::to_string(v) + ", not true or false"};
       return Json(v == 1);
     }
     if (name == "scale" && !integer && type != OFTReal) throw wrongType("a number");
@@ -418,7 +433,8 @@ class Reader {
         std::unique_ptr<OGRGeometry> linear;
         if (g->hasCurveGeometry(TRUE)) {
           linear.reset(g->getLinearGeometry());
-          if (!linear) throw Failure{p.where + ": a curved geometry that GDAL cannot make linear" + QuietErrors::Last()};
+          if (!linear)
+            throw Failure{p.where + ": a curved geometry that GDAL cannot make linear" + QuietErrors::Last()};
           g = linear.get();
         }
         OGRwkbGeometryType type = wkbFlatten(g->getGeometryType());
@@ -433,7 +449,8 @@ class Reader {
         p.geometry = type;
         geometry = GeometryJson(g);
         if (geometry.is_null()) {
-          throw Failure{p.where + ": a geometry of type " + OGRToOGCGeomType(type) + " that a map cannot hold"};
+          throw Failure{p.where + ": a geometry of type " + OGRToOGCGeomType(type) +
+                        " that a map cannot hold"};
         }
       }
       if (!p.idField) {
@@ -460,7 +477,8 @@ class Reader {
   void Settle() {
     // A map split over a Shapefile's files by geometry type comes back in the order of its ids.
     if (sortById_) {
-      std::stable_sort(pending_.begin(), pending_.end(), [](const Pending& a, const Pending& b) { return a.id < b.id; });
+      std::stable_sort(pending_.begin(), pending_.end(),
+                       [](const Pending& a, const Pending& b) { return a.id < b.id; });
     }
     std::set<int64_t> taken;
     int64_t largest = 0;
@@ -500,8 +518,8 @@ class Reader {
     if (!lines) {
       std::string names;
       for (const std::string& n : layerNames_) names += (names.empty() ? "" : ", ") + n;
-      throw Failure{path_ + ", layer" + (layerNames_.size() == 1 ? " " : "s ") + (names.empty() ? "(none)" : names) +
-                    ": no line features (a section needs its curves)"};
+      throw Failure{path_ + ", layer" + (layerNames_.size() == 1 ? " " : "s ") +
+                    (names.empty() ? "(none)" : names) + ": no line features (a section needs its curves)"};
     }
   }
 
@@ -526,8 +544,9 @@ Kind KindOf(const Json& v) {
   if (v.is_null()) return Kind::None;
   if (v.is_boolean()) return Kind::Bool;
   if (v.is_number_integer()) {
-    int64_t i = v.is_number_unsigned() ? static_cast<int64_t>(std::min<uint64_t>(v.get<uint64_t>(), INT64_MAX))
-                                       : v.get<int64_t>();
+    int64_t i = v.is_number_unsigned()
+                    ? static_cast<int64_t>(std::min<uint64_t>(v.get<uint64_t>(), INT64_MAX))
+                    : v.get<int64_t>();
     return i >= INT32_MIN && i <= INT32_MAX ? Kind::Int : Kind::Int64;
   }
   if (v.is_number()) return Kind::Real;
@@ -538,7 +557,9 @@ Kind KindOf(const Json& v) {
 Kind Merge(Kind a, Kind b) {
   if (a == Kind::None) return b;
   if (b == Kind::None || a == b) return a;
-  auto numeric = [](Kind k) { return k == Kind::Bool || k == Kind::Int || k == Kind::Int64 || k == Kind::Real; };
+  auto numeric = [](Kind k) {
+    return k == Kind::Bool || k == Kind::Int || k == Kind::Int64 || k == Kind::Real;
+  };
   if (numeric(a) && numeric(b)) return std::max(a, b);
   return Kind::Json;
 }
@@ -560,10 +581,14 @@ struct Target {
 
 std::string LayerSuffix(OGRwkbGeometryType type) {
   switch (type) {
-    case wkbLineString: return "";
-    case wkbPolygon: return "_strata";
-    case wkbPoint: return "_points";
-    default: return "_other";
+    case wkbLineString:
+      return "";
+    case wkbPolygon:
+      return "_strata";
+    case wkbPoint:
+      return "_points";
+    default:
+      return "_other";
   }
 }
 
@@ -595,8 +620,8 @@ Json Properties(const MapEntity& e, bool arrays) {
     Json samples = Json::array();
     for (size_t i = 0; arrays && i < e.samples.size(); ++i) {
       const StratumSample& q = e.samples[i];
-      samples.push_back(Json::array({Number(q.point.x), Number(q.point.y), Number(q.point.z), Number(q.thickness),
-                                     Number(q.second), Number(q.third), q.flag}));
+      samples.push_back(Json::array({Number(q.point.x), Number(q.point.y), Number(q.point.z),
+                                     Number(q.thickness), Number(q.second), Number(q.third), q.flag}));
     }
     p["samples"] = std::move(samples);
   }
@@ -609,7 +634,8 @@ std::unique_ptr<OGRGeometry> Geometry(const MapEntity& e) {
   if (IsCurveType(e.type)) {
     auto line = std::make_unique<OGRLineString>();
     bool z = false;
-    for (size_t i = 0; i < e.nodes.size(); ++i) z = z || (i < e.nodeHasZ.size() && e.nodeHasZ[i]) || e.nodes[i].z != 0.0;
+    for (size_t i = 0; i < e.nodes.size(); ++i)
+      z = z || (i < e.nodeHasZ.size() && e.nodeHasZ[i]) || e.nodes[i].z != 0.0;
     line->setNumPoints(static_cast<int>(e.nodes.size()), FALSE);
     for (size_t i = 0; i < e.nodes.size(); ++i) {
       const Point3D& q = e.nodes[i];
@@ -650,7 +676,8 @@ class Writer {
     if (target_.samplesTable) properties.erase("samples");
     for (auto it = properties.begin(); it != properties.end(); ++it) {
       if (it.key() == "id") continue;
-      auto field = std::find_if(fields_.begin(), fields_.end(), [&](const Field& x) { return x.name == it.key(); });
+      auto field =
+          std::find_if(fields_.begin(), fields_.end(), [&](const Field& x) { return x.name == it.key(); });
       if (field == fields_.end()) field = fields_.insert(fields_.end(), Field{it.key()});
       field->kind = Merge(field->kind, KindOf(*it));
       if (it.key() == "samples" || it.key() == "linePoints") field->kind = Kind::Json;
@@ -667,7 +694,8 @@ class Writer {
     OGRFeature feature(layer->GetLayerDefn());
     const std::vector<Field>& fields = layerFields_[layer];
     if (target_.name == "GPKG") feature.SetFID(e.id);
-    if (int i = feature.GetFieldIndex("id"); i >= 0 && !target_.fixedFields) feature.SetField(i, static_cast<GIntBig>(e.id));
+    if (int i = feature.GetFieldIndex("id"); i >= 0 && !target_.fixedFields)
+      feature.SetField(i, static_cast<GIntBig>(e.id));
     Json properties = Properties(e, true);
     if (target_.samplesTable && properties.contains("samples")) {
       samples_.emplace_back(e.id, std::move(properties["samples"]));
@@ -680,13 +708,14 @@ class Writer {
     if (target_.fixedFields) FixedFields(feature, properties);
     if (properties.contains("ogrStyle") && properties["ogrStyle"].is_string()) {
       feature.SetStyleString(properties["ogrStyle"].get<std::string>().c_str());
-    } else if (target_.fixedFields && type == wkbPoint && properties.contains("text") && properties["text"].is_string()) {
+    } else if (target_.fixedFields && type == wkbPoint && properties.contains("text") &&
+               properties["text"].is_string()) {
       feature.SetStyleString(LabelStyle(properties["text"].get<std::string>()).c_str());  // a DXF TEXT
     }
     if (g) feature.SetGeometryDirectly(g.release());
     if (layer->CreateFeature(&feature) != OGRERR_NONE) {
-      throw Failure{"cannot write entity " + std::to_string(e.id) + " to " + path_ + " (layer " + layer->GetName() + ")" +
-                    QuietErrors::Last()};
+      throw Failure{"cannot write entity " + std::to_string(e.id) + " to " + path_ + " (layer " +
+                    layer->GetName() + ")" + QuietErrors::Last()};
     }
   }
 
@@ -696,7 +725,8 @@ class Writer {
 
   // The map members as a side table; false when the file has room for one layer only.
   bool MapTable(const Json& head) {
-    char** options = target_.name == "ESRI Shapefile" ? CSLSetNameValue(nullptr, "ENCODING", "UTF-8") : nullptr;
+    char** options =
+        target_.name == "ESRI Shapefile" ? CSLSetNameValue(nullptr, "ENCODING", "UTF-8") : nullptr;
     OGRLayer* layer = ds_->TestCapability(ODsCCreateLayer)
                           ? ds_->CreateLayer((stem_ + "_map").c_str(), nullptr, wkbNone, options)
                           : nullptr;
@@ -729,7 +759,8 @@ class Writer {
     OGRFieldDefn d(name, type);
     d.SetSubType(sub);
     if (layer->CreateField(&d) != OGRERR_NONE) {
-      throw Failure{std::string("cannot make the field ") + name + " in layer " + layer->GetName() + QuietErrors::Last()};
+      throw Failure{std::string("cannot make the field ") + name + " in layer " + layer->GetName() +
+                    QuietErrors::Last()};
     }
   }
 
@@ -737,12 +768,15 @@ class Writer {
     if (auto it = layers_.find(type); it != layers_.end()) return it->second;
     std::string name = stem_ + (target_.perGeometry ? LayerSuffix(type) : "");
     OGRwkbGeometryType layerType = type;
-    if (target_.perGeometry && LayerSuffix(type) == "_other") layerType = type == wkbNone ? wkbNone : wkbUnknown;
+    if (target_.perGeometry && LayerSuffix(type) == "_other")
+      layerType = type == wkbNone ? wkbNone : wkbUnknown;
     if (threeD_.count(type)) layerType = OGR_GT_SetZ(layerType);
     char** options = nullptr;
-    if (target_.name == "FlatGeobuf") options = CSLSetNameValue(options, "SPATIAL_INDEX", "NO");  // keeps the order
+    if (target_.name == "FlatGeobuf")
+      options = CSLSetNameValue(options, "SPATIAL_INDEX", "NO");  // keeps the order
     if (target_.name == "ESRI Shapefile") options = CSLSetNameValue(options, "ENCODING", "UTF-8");
-    OGRLayer* layer = ds_->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(srs), layerType, options);
+    OGRLayer* layer =
+        ds_->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(srs), layerType, options);
     CSLDestroy(options);
     if (!layer) throw Failure{"cannot make the layer " + name + " in " + path_ + QuietErrors::Last()};
     std::vector<Field>& fields = layerFields_[layer];
@@ -752,12 +786,24 @@ class Writer {
         OGRFieldType t = OFTString;
         OGRFieldSubType sub = OFSTNone;
         switch (field.kind) {
-          case Kind::Bool: t = OFTInteger; sub = OFSTBoolean; break;
-          case Kind::Int: t = OFTInteger; break;
-          case Kind::Int64: t = OFTInteger64; break;
-          case Kind::Real: t = OFTReal; break;
-          case Kind::Json: sub = OFSTJSON; break;
-          default: break;
+          case Kind::Bool:
+            t = OFTInteger;
+            sub = OFSTBoolean;
+            break;
+          case Kind::Int:
+            t = OFTInteger;
+            break;
+          case Kind::Int64:
+            t = OFTInteger64;
+            break;
+          case Kind::Real:
+            t = OFTReal;
+            break;
+          case Kind::Json:
+            sub = OFSTJSON;
+            break;
+          default:
+            break;
         }
         field.kind = field.kind == Kind::None ? Kind::String : field.kind;
         field.index = layer->GetLayerDefn()->GetFieldCount();
@@ -779,7 +825,8 @@ class Writer {
     } else if (field.kind == Kind::Real) {
       f.SetField(field.index, v.is_boolean() ? (v.get<bool>() ? 1.0 : 0.0) : v.get<double>());
     } else {
-      f.SetField(field.index, static_cast<GIntBig>(v.is_boolean() ? (v.get<bool>() ? 1 : 0) : v.get<int64_t>()));
+      f.SetField(field.index,
+                 static_cast<GIntBig>(v.is_boolean() ? (v.get<bool>() ? 1 : 0) : v.get<int64_t>()));
     }
   }
 
@@ -807,7 +854,8 @@ class Writer {
 
   void SamplesTable() {
     OGRLayer* layer = ds_->CreateLayer((stem_ + "_samples").c_str(), nullptr, wkbNone);
-    if (!layer) throw Failure{"cannot make the layer " + stem_ + "_samples in " + path_ + QuietErrors::Last()};
+    if (!layer)
+      throw Failure{"cannot make the layer " + stem_ + "_samples in " + path_ + QuietErrors::Last()};
     CreateField(layer, "id", OFTInteger64, OFSTNone);
     CreateField(layer, "n", OFTInteger, OFSTNone);
     // The numbers as their shortest text: a DBF number holds 15 decimals only.
@@ -826,7 +874,8 @@ class Writer {
         }
         f.SetField("flag", samples[n][6].get<int>());
         if (layer->CreateFeature(&f) != OGRERR_NONE) {
-          throw Failure{"cannot write the samples of entity " + std::to_string(id) + " to " + path_ + QuietErrors::Last()};
+          throw Failure{"cannot write the samples of entity " + std::to_string(id) + " to " + path_ +
+                        QuietErrors::Last()};
         }
       }
     }
@@ -893,18 +942,21 @@ bool GdalMap::Read(const std::string& path, const std::string& format, MapData* 
       std::error_code ec;
       if (!fs::exists(path, ec)) throw Failure{"cannot open " + path};
       throw Failure{"cannot open " + path + " as a vector map" +
-                    (format.empty() ? std::string() : " with the GDAL driver " + format) + QuietErrors::Last()};
+                    (format.empty() ? std::string() : " with the GDAL driver " + format) +
+                    QuietErrors::Last()};
     }
     Reader reader(path);
     const std::string driver = ds->GetDriver() ? ds->GetDriver()->GetDescription() : "";
     // Formats that do not keep the JSON subtype give our arrays and objects back as text.
-    const char* subtypes = ds->GetDriver() ? ds->GetDriver()->GetMetadataItem(GDAL_DMD_CREATIONFIELDDATASUBTYPES) : nullptr;
+    const char* subtypes =
+        ds->GetDriver() ? ds->GetDriver()->GetMetadataItem(GDAL_DMD_CREATIONFIELDDATASUBTYPES) : nullptr;
     reader.jsonText_ = !subtypes || std::string(subtypes).find("JSON") == std::string::npos;
     reader.Layers(ds.get());
     // A Shapefile's companions: the files of the other geometry types and the side tables.
     if (driver == "ESRI Shapefile" && Lower(fs::path(path).extension().string()) == ".shp") {
       const std::string base = path.substr(0, path.size() - 4);
-      for (const char* suffix : {"_strata.shp", "_points.shp", "_other.shp", "_other.dbf", "_map.dbf", "_samples.dbf"}) {
+      for (const char* suffix :
+           {"_strata.shp", "_points.shp", "_other.shp", "_other.dbf", "_map.dbf", "_samples.dbf"}) {
         std::error_code ec;
         if (!fs::exists(base + suffix, ec)) continue;
         Dataset more = OpenVector(base + suffix, driver);
@@ -939,12 +991,14 @@ bool GdalMap::Write(const std::string& path, const std::string& format, const Ma
     Target t;
     t.name = format.empty() ? DriverForPath(path) : format;
     if (t.name.empty()) {
-      throw Failure{path + ": no GDAL driver writes " + (target.extension().empty() ? "files without an extension"
-                                                                                   : target.extension().string() + " files") +
+      throw Failure{path + ": no GDAL driver writes " +
+                    (target.extension().empty() ? "files without an extension"
+                                                : target.extension().string() + " files") +
                     "; name one with --out-format"};
     }
     t.driver = GetGDALDriverManager()->GetDriverByName(t.name.c_str());
-    if (!t.driver || !t.driver->GetMetadataItem(GDAL_DCAP_VECTOR) || !t.driver->GetMetadataItem(GDAL_DCAP_CREATE)) {
+    if (!t.driver || !t.driver->GetMetadataItem(GDAL_DCAP_VECTOR) ||
+        !t.driver->GetMetadataItem(GDAL_DCAP_CREATE)) {
       throw Failure{path + ": this GDAL has no driver " + t.name + " that writes vector maps"};
     }
     t.perGeometry = t.name == "ESRI Shapefile";
@@ -993,7 +1047,8 @@ bool GdalMap::Write(const std::string& path, const std::string& format, const Ma
     if (t.perGeometry) {
       const std::string stem = target.stem().string();
       for (const char* part : {"", "_strata", "_points", "_other", "_map", "_samples"}) {
-        for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix"}) fs::remove(folder / (stem + part + ext), ec);
+        for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix"})
+          fs::remove(folder / (stem + part + ext), ec);
       }
     }
     for (const auto& entry : fs::directory_iterator(work)) {

@@ -66,6 +66,4 @@ struct GdalMapEntry {
 // The library's one entry, found with dlsym.
 extern "C" __attribute__((visibility("default"))) const sectionhost::GdalMapEntry* SectionhostGdalMapEntry();
 
-namespace sectionhost {
-
-}  // namespace sectionhost
+namespace sectionhost {}  // namespace sectionhost

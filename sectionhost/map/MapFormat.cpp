@@ -26,7 +26,8 @@ std::string Extension(const std::string& path) {
   size_t dot = path.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
   std::string ext = path.substr(dot);
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext;
 }
 
@@ -107,7 +108,8 @@ bool MapFormat::Write(const std::string& path, const std::string& format, const 
 #endif
 }
 
-bool MapFormat::Write(const std::string& path, const std::string& format, const MapData& map, std::string* error) {
+bool MapFormat::Write(const std::string& path, const std::string& format, const MapData& map,
+                      std::string* error) {
   return Write(path, format, map, EntitiesOf(map), error);
 }
 

@@ -23,7 +23,8 @@ class MapFormat {
                    std::vector<std::string>* notes, std::string* error);
   static bool Write(const std::string& path, const std::string& format, const MapData& head,
                     const EachEntity& entities, std::string* error);
-  static bool Write(const std::string& path, const std::string& format, const MapData& map, std::string* error);
+  static bool Write(const std::string& path, const std::string& format, const MapData& map,
+                    std::string* error);
 };
 
 }  // namespace sectionhost

@@ -102,15 +102,16 @@ class GdalMaps : public testing::Test {
     }
     if (format == "ESRI Shapefile") {
       // One geometry type per file: the lines in in.shp, the points beside them.
-      Ogr2ogr("-f 'ESRI Shapefile' -lco ENCODING=UTF-8 " + Quote(dir_ + "in.shp") + " " + Quote(example_) + " -sql " +
-              Sql(" WHERE OGR_GEOMETRY='LINESTRING'"));
-      Ogr2ogr("-f 'ESRI Shapefile' -lco ENCODING=UTF-8 " + Quote(dir_ + "in_points.shp") + " " + Quote(example_) +
-              " -sql " + Sql(" WHERE OGR_GEOMETRY='POINT'"));
+      Ogr2ogr("-f 'ESRI Shapefile' -lco ENCODING=UTF-8 " + Quote(dir_ + "in.shp") + " " + Quote(example_) +
+              " -sql " + Sql(" WHERE OGR_GEOMETRY='LINESTRING'"));
+      Ogr2ogr("-f 'ESRI Shapefile' -lco ENCODING=UTF-8 " + Quote(dir_ + "in_points.shp") + " " +
+              Quote(example_) + " -sql " + Sql(" WHERE OGR_GEOMETRY='POINT'"));
       Ogr2ogr("-f 'ESRI Shapefile' " + Quote(dir_ + "in_map.dbf") + " " + Quote(MapCsv()));
       return dir_ + "in.shp";
     }
     if (format == "FlatGeobuf") {
-      Ogr2ogr("-f FlatGeobuf -lco SPATIAL_INDEX=NO " + Quote(dir_ + "in.fgb") + " " + Quote(example_) + " -sql " + Sql(""));
+      Ogr2ogr("-f FlatGeobuf -lco SPATIAL_INDEX=NO " + Quote(dir_ + "in.fgb") + " " + Quote(example_) +
+              " -sql " + Sql(""));
       MapData head;
       std::string error;
       EXPECT_TRUE(MapFile::Read(example_, &head, &error)) << error;
@@ -122,10 +123,12 @@ class GdalMaps : public testing::Test {
     return dir_ + "in.dxf";
   }
   // The host with the demo script on `map`; the transcript in *transcript.
-  int Host(const std::string& map, const std::string& out, std::string* transcript, const std::string& more = "") {
+  int Host(const std::string& map, const std::string& out, std::string* transcript,
+           const std::string& more = "") {
     return Shell(Quote(bin_ + "/sectionhost") + " --map " + Quote(map) + " --plugin " +
-                     Quote(bin_ + "/libkpSect03StratumSel.so") + " --config-dir " + Quote(source_ + "/examples") +
-                     " --script " + Quote(dir_ + "script.txt") + " --out " + Quote(out) + more,
+                     Quote(bin_ + "/libkpSect03StratumSel.so") + " --config-dir " +
+                     Quote(source_ + "/examples") + " --script " + Quote(dir_ + "script.txt") + " --out " +
+                     Quote(out) + more,
                  transcript);
   }
   MapData ReadMap(const std::string& path, const std::string& format = "") {
@@ -247,16 +250,20 @@ TEST_F(GdalMaps, TheExampleAsDxfBuildsTheStratumWithDefaultsStated) {
 // polylines are curves 1 and 2, the text label 3; the stratum is built between the curves, and
 // the layers and colours are kept as attributes (and written back to a DXF).
 TEST_F(GdalMaps, ADxfOfTwoPolylinesAndATextBuildsAStratum) {
-  auto polyline = [](const char* layer, int colour, const char* handle, const std::vector<std::pair<int, int>>& points) {
+  auto polyline = [](const char* layer, int colour, const char* handle,
+                     const std::vector<std::pair<int, int>>& points) {
     std::string s = "0\nLWPOLYLINE\n5\n" + std::string(handle) + "\n100\nAcDbEntity\n8\n" + layer + "\n62\n" +
-                    std::to_string(colour) + "\n100\nAcDbPolyline\n90\n" + std::to_string(points.size()) + "\n70\n0\n";
+                    std::to_string(colour) + "\n100\nAcDbPolyline\n90\n" + std::to_string(points.size()) +
+                    "\n70\n0\n";
     for (auto [x, y] : points) s += "10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n";
     return s;
   };
   std::string dxf = "0\nSECTION\n2\nENTITIES\n";
   dxf += polyline("TOP", 1, "A1", {{0, 52}, {50, 55}, {100, 50}});
   dxf += polyline("BOTTOM", 5, "A2", {{0, 40}, {50, 37}, {100, 36}});
-  dxf += "0\nTEXT\n5\nA3\n100\nAcDbEntity\n8\nLABELS\n100\nAcDbText\n10\n8\n20\n47\n30\n0\n40\n2\n1\nsandstone\n";
+  dxf +=
+      "0\nTEXT\n5\nA3\n100\nAcDbEntity\n8\nLABELS\n100\nAcDbText\n10\n8\n20\n47\n30\n0\n40\n2\n1\nsandstone"
+      "\n";
   dxf += "0\nENDSEC\n0\nEOF\n";
   WriteFile(dir_ + "office.dxf", dxf);
   std::string transcript;
@@ -276,7 +283,9 @@ TEST_F(GdalMaps, ADxfOfTwoPolylinesAndATextBuildsAStratum) {
   EXPECT_EQ(in.entities[2].properties["text"], "sandstone");
   // No reference system in a DXF: the map says it is in local engineering coordinates.
   ASSERT_TRUE(in.collectionExtra.contains("crs"));
-  EXPECT_EQ(in.collectionExtra["crs"]["properties"]["name"].get<std::string>().rfind("LOCAL_CS[\"section (local", 0), 0u);
+  EXPECT_EQ(in.collectionExtra["crs"]["properties"]["name"].get<std::string>().rfind(
+                "LOCAL_CS[\"section (local", 0),
+            0u);
 
   // Written back: the curves on their layers in their colours, the text, the stratum's band.
   std::string info = OgrInfo(Quote(dir_ + "out.dxf"));
@@ -286,7 +295,9 @@ TEST_F(GdalMaps, ADxfOfTwoPolylinesAndATextBuildsAStratum) {
   EXPECT_NE(info.find("PEN(c:#0000ff)"), std::string::npos) << info;
   EXPECT_NE(info.find("Text (String) = sandstone"), std::string::npos) << info;
   EXPECT_NE(info.find("Layer (String) = J2"), std::string::npos) << info;
-  EXPECT_NE(info.find("POLYGON ((-0.0 40.0,50 37,100 36,100 50,50 55,-0.0 52.0,-0.0 40.0))"), std::string::npos) << info;
+  EXPECT_NE(info.find("POLYGON ((-0.0 40.0,50 37,100 36,100 50,50 55,-0.0 52.0,-0.0 40.0))"),
+            std::string::npos)
+      << info;
   MapData out = ReadMap(dir_ + "out.dxf");
   ASSERT_EQ(out.entities.size(), 4u);
   EXPECT_EQ(out.entities[0].properties["Layer"], "TOP");
@@ -301,25 +312,29 @@ TEST_F(GdalMaps, WrittenFilesShowTheStratumAndItsAttributesToOgrinfo) {
     ASSERT_EQ(Host(example_, dir_ + name, &transcript), 0) << name << "\n" << transcript;
   }
   std::string gpkg = OgrInfo(Quote(dir_ + "out.gpkg") + " out -fid 6");
-  for (const char* text : {"id (Integer64) = 6", "entityType (Integer) = 27", "deleted (Integer(Boolean)) = 0",
-                           "code (String) = J2", "scale (Real) = 2", "samples (String(JSON)) = [[", "POLYGON ((-0.0 40"}) {
+  for (const char* text :
+       {"id (Integer64) = 6", "entityType (Integer) = 27", "deleted (Integer(Boolean)) = 0",
+        "code (String) = J2", "scale (Real) = 2", "samples (String(JSON)) = [[", "POLYGON ((-0.0 40"}) {
     EXPECT_NE(gpkg.find(text), std::string::npos) << text << "\n" << gpkg;
   }
   std::string curve = OgrInfo(Quote(dir_ + "out.gpkg") + " out -fid 1");
   EXPECT_NE(curve.find("deleted (Integer(Boolean)) = 1"), std::string::npos) << curve;
   EXPECT_NE(curve.find("name (String) = top of the sandstone"), std::string::npos) << curve;
   std::string map = OgrInfo(Quote(dir_ + "out.gpkg") + " out_map");
-  EXPECT_NE(map.find(R"(map (String(JSON)) = {"scaleUnit":1.0,"items":[{"scale":1000.0)"), std::string::npos) << map;
+  EXPECT_NE(map.find(R"(map (String(JSON)) = {"scaleUnit":1.0,"items":[{"scale":1000.0)"), std::string::npos)
+      << map;
 
   std::string shp = OgrInfo(Quote(dir_ + "out_strata.shp"));
-  for (const char* text : {"id (Integer64) = 6", "entityType (Integer) = 27", "code (String) = J2", "POLYGON (("}) {
+  for (const char* text :
+       {"id (Integer64) = 6", "entityType (Integer) = 27", "code (String) = J2", "POLYGON (("}) {
     EXPECT_NE(shp.find(text), std::string::npos) << text << "\n" << shp;
   }
   std::string samples = OgrInfo(Quote(dir_ + "out_samples.dbf") + " -where n=1");
   EXPECT_NE(samples.find("thickness (String) = 14.200000000000003"), std::string::npos) << samples;
 
   std::string fgb = OgrInfo(Quote(dir_ + "out.fgb"));
-  for (const char* text : {"id (Integer64) = 6", "entityType (Integer) = 27", "code (String) = J2", "samples (String"}) {
+  for (const char* text :
+       {"id (Integer64) = 6", "entityType (Integer) = 27", "code (String) = J2", "samples (String"}) {
     EXPECT_NE(fgb.find(text), std::string::npos) << text << "\n" << fgb;
   }
   EXPECT_TRUE(fs::exists(dir_ + "out.fgb.map.json"));
@@ -392,8 +407,10 @@ TEST_F(GdalMaps, BadFilesAreRefusedWithTheirPlace) {
   };
   EXPECT_EQ(refused(dir_ + "missing.gpkg"), "cannot open " + dir_ + "missing.gpkg");
   WriteFile(dir_ + "junk.gpkg", "not a geopackage");
-  EXPECT_EQ(refused(dir_ + "junk.gpkg").rfind("cannot open " + dir_ + "junk.gpkg as a vector map", 0), 0u) << error;
-  EXPECT_EQ(refused(example_, "GPKG").rfind("cannot open " + example_ + " as a vector map with the GDAL driver GPKG", 0),
+  EXPECT_EQ(refused(dir_ + "junk.gpkg").rfind("cannot open " + dir_ + "junk.gpkg as a vector map", 0), 0u)
+      << error;
+  EXPECT_EQ(refused(example_, "GPKG")
+                .rfind("cannot open " + example_ + " as a vector map with the GDAL driver GPKG", 0),
             0u)
       << error;
 
@@ -405,13 +422,15 @@ TEST_F(GdalMaps, BadFilesAreRefusedWithTheirPlace) {
 
   WriteFile(dir_ + "typed.geojson", R"({"type": "FeatureCollection", "features": [
     {"type": "Feature", "id": 3, "properties": {"entityType": "two"}, "geometry": {"type": "LineString", "coordinates": [[1, 2], [3, 4]]}}]})");
-  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "typed.gpkg") + " " + Quote(dir_ + "typed.geojson"));
+  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "typed.gpkg") + " " +
+          Quote(dir_ + "typed.geojson"));
   EXPECT_EQ(refused(dir_ + "typed.gpkg"),
             dir_ + "typed.gpkg, layer lines, feature 3: field entityType is String, not an integer");
 
   WriteFile(dir_ + "deleted.geojson", R"({"type": "FeatureCollection", "features": [
     {"type": "Feature", "id": 4, "properties": {"deleted": 7}, "geometry": {"type": "LineString", "coordinates": [[1, 2], [3, 4]]}}]})");
-  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "deleted.gpkg") + " " + Quote(dir_ + "deleted.geojson"));
+  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "deleted.gpkg") + " " +
+          Quote(dir_ + "deleted.geojson"));
   EXPECT_EQ(refused(dir_ + "deleted.gpkg"),
             dir_ + "deleted.gpkg, layer lines, feature 4: field deleted is 7, not true or false");
 
@@ -419,15 +438,18 @@ TEST_F(GdalMaps, BadFilesAreRefusedWithTheirPlace) {
   WriteFile(dir_ + "curve.geojson", R"({"type": "FeatureCollection", "features": [
     {"type": "Feature", "id": 5, "properties": {"entityType": 3}, "geometry": {"type": "Point", "coordinates": [1, 2]}},
     {"type": "Feature", "id": 6, "properties": {}, "geometry": {"type": "LineString", "coordinates": [[1, 2], [3, 4]]}}]})");
-  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "curve.gpkg") + " " + Quote(dir_ + "curve.geojson"));
-  EXPECT_EQ(refused(dir_ + "curve.gpkg"), dir_ + "curve.gpkg: feature 5 (a curve) has no LineString geometry");
+  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "curve.gpkg") + " " +
+          Quote(dir_ + "curve.geojson"));
+  EXPECT_EQ(refused(dir_ + "curve.gpkg"),
+            dir_ + "curve.gpkg: feature 5 (a curve) has no LineString geometry");
 }
 
 // A curved geometry is made linear; a multi-line of several parts is not a curve.
 TEST_F(GdalMaps, CurvedGeometriesAreMadeLinear) {
   WriteFile(dir_ + "arc.csv", "id,WKT\n1,\"CIRCULARSTRING (0 0,1 1,2 0)\"\n2,\"LINESTRING (0 5,2 5)\"\n");
-  Ogr2ogr("-f GPKG -nln arcs -nlt CIRCULARSTRING -oo GEOM_POSSIBLE_NAMES=WKT " + Quote(dir_ + "arc.gpkg") + " " +
-          Quote(dir_ + "arc.csv") + " -sql \"SELECT CAST(id AS integer) AS id FROM arc WHERE id = '1'\"");
+  Ogr2ogr("-f GPKG -nln arcs -nlt CIRCULARSTRING -oo GEOM_POSSIBLE_NAMES=WKT " + Quote(dir_ + "arc.gpkg") +
+          " " + Quote(dir_ + "arc.csv") +
+          " -sql \"SELECT CAST(id AS integer) AS id FROM arc WHERE id = '1'\"");
   MapData map = ReadMap(dir_ + "arc.gpkg");
   ASSERT_EQ(map.entities.size(), 1u);
   EXPECT_EQ(map.entities[0].type, EntityPolyline);
@@ -436,12 +458,14 @@ TEST_F(GdalMaps, CurvedGeometriesAreMadeLinear) {
 
   WriteFile(dir_ + "multi.geojson", R"({"type": "FeatureCollection", "features": [
     {"type": "Feature", "id": 2, "properties": {}, "geometry": {"type": "MultiLineString", "coordinates": [[[1, 2], [3, 4]], [[5, 6], [7, 8]]]}}]})");
-  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "multi.gpkg") + " " + Quote(dir_ + "multi.geojson"));
+  Ogr2ogr("-f GPKG -preserve_fid -nln lines " + Quote(dir_ + "multi.gpkg") + " " +
+          Quote(dir_ + "multi.geojson"));
   MapData kept;
   std::string error;
   EXPECT_FALSE(MapFormat::Read(dir_ + "multi.gpkg", "", &kept, nullptr, &error));
-  EXPECT_EQ(error, dir_ + "multi.gpkg, layer lines, feature 2: a line of 2 parts; a curve is one line (give the "
-                          "feature an entityType to keep it as it is)");
+  EXPECT_EQ(error, dir_ +
+                       "multi.gpkg, layer lines, feature 2: a line of 2 parts; a curve is one line (give the "
+                       "feature an entityType to keep it as it is)");
 }
 
 // Writing: a driver is found by the extension or named; an unknown one is refused and leaves no
@@ -488,7 +512,8 @@ TEST_F(GdalMaps, WritingChoosesTheDriverAndLeavesNothingOnFailure) {
   EXPECT_FALSE(fs::exists(dir_ + "s.prj"));
   MapData linesBack = ReadMap(dir_ + "s.shp");
   ExpectSameEntities(lines, linesBack);
-  EXPECT_EQ(linesBack.collectionExtra["crs"]["properties"]["name"].get<std::string>().rfind("LOCAL_CS", 0), 0u);
+  EXPECT_EQ(linesBack.collectionExtra["crs"]["properties"]["name"].get<std::string>().rfind("LOCAL_CS", 0),
+            0u);
   EXPECT_FALSE(MapFormat::Write(dir_ + "no-such-folder/x.gpkg", "", map, &error));
   EXPECT_EQ(error, "cannot write " + dir_ + "no-such-folder/x.gpkg");
   EXPECT_FALSE(fs::exists(dir_ + "no-such-folder"));
