@@ -1070,6 +1070,7 @@ bool GdalMap::Write(const std::string& path, const std::string& format, const Ma
 }  // namespace sectionhost
 
 extern "C" const sectionhost::GdalMapEntry* SectionhostGdalMapEntry() {
-  static const sectionhost::GdalMapEntry entry{&sectionhost::GdalMap::Read, &sectionhost::GdalMap::Write};
+  static const sectionhost::GdalMapEntry entry{&sectionhost::GdalMap::Read, &sectionhost::GdalMap::Write,
+                                                 &sectionhost::GdalMap::DriverForPath};
   return &entry;
 }

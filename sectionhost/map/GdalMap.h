@@ -59,6 +59,7 @@ class __attribute__((visibility("default"))) GdalMap {
 struct GdalMapEntry {
   decltype(&GdalMap::Read) read;
   decltype(&GdalMap::Write) write;
+  decltype(&GdalMap::DriverForPath) driverForPath;
 };
 
 }  // namespace sectionhost

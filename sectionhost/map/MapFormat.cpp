@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
 
 #include "MapFile.h"
 #ifdef KP_WITH_GDAL
@@ -67,6 +68,17 @@ std::string NoGdal(const std::string& path) {
 }
 #endif
 
+// The file's first byte after white space (and a UTF-8 byte-order mark) is '{'.
+bool StartsLikeJson(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char c = 0;
+  while (in.get(c)) {
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\xEF' || c == '\xBB' || c == '\xBF') continue;
+    return c == '{';
+  }
+  return false;
+}
+
 }  // namespace
 
 bool MapFormat::IsOwnGeoJson(const std::string& path, const std::string& format) {
@@ -85,7 +97,9 @@ bool MapFormat::HaveGdal() {
 
 bool MapFormat::Read(const std::string& path, const std::string& format, MapData* map,
                      std::vector<std::string>* notes, std::string* error) {
-  if (IsOwnGeoJson(path, format)) return MapFile::Read(path, map, error);
+  if (IsOwnGeoJson(path, format) || (format.empty() && (!HaveGdal() || StartsLikeJson(path)))) {
+    return MapFile::Read(path, map, error);
+  }
 #ifdef KP_WITH_GDAL
   const GdalMapEntry* gdal = Gdal(path, error);
   return gdal && gdal->read(path, format, map, notes, error);
@@ -98,10 +112,14 @@ bool MapFormat::Read(const std::string& path, const std::string& format, MapData
 
 bool MapFormat::Write(const std::string& path, const std::string& format, const MapData& head,
                       const EachEntity& entities, std::string* error) {
-  if (IsOwnGeoJson(path, format)) return MapFile::Write(path, head, entities, error);
+  if (IsOwnGeoJson(path, format) || (format.empty() && !HaveGdal())) {
+    return MapFile::Write(path, head, entities, error);
+  }
 #ifdef KP_WITH_GDAL
   const GdalMapEntry* gdal = Gdal(path, error);
-  return gdal && gdal->write(path, format, head, entities, error);
+  if (!gdal) return false;
+  if (format.empty() && gdal->driverForPath(path).empty()) return MapFile::Write(path, head, entities, error);
+  return gdal->write(path, format, head, entities, error);
 #else
   if (error) *error = NoGdal(path);
   return false;

@@ -1,8 +1,10 @@
-// Which reader and writer a map file gets: our own GeoJSON (MapFile, the fast path) for a name
-// ending in .geojson or .json, or without an extension (a pipe such as /dev/stdin), when no
-// format is named; GDAL (GdalMap) for any other extension and whenever a GDAL driver is named
-// ("GPKG", "ESRI Shapefile", "DXF", "FlatGeobuf", "GeoJSON", ...). A host built without GDAL
-// refuses the others with a reason that says so.
+// Which reader and writer a map file gets. With no format named: our own GeoJSON (MapFile, the
+// fast path) for a name ending in .geojson or .json or without an extension (a pipe such as
+// /dev/stdin), for a map file whose text starts with '{' whatever its name, and for a name GDAL
+// has no driver for (as every name was before GDAL); GDAL (GdalMap) for the other extensions.
+// A named GDAL driver ("GPKG", "ESRI Shapefile", "DXF", "FlatGeobuf", "GeoJSON", ...) always
+// goes to GDAL. A host built without GDAL reads and writes every name as our GeoJSON and
+// refuses a named format with a reason that says so.
 #pragma once
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@ namespace sectionhost {
 
 class MapFormat {
  public:
-  // True when `path` and `format` go to MapFile.
+  // True when `path` and `format` go to MapFile by the name alone.
   static bool IsOwnGeoJson(const std::string& path, const std::string& format);
   static bool HaveGdal();
 
