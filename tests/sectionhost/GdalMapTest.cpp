@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -62,8 +63,9 @@ class GdalMaps : public testing::Test {
     if (Shell("command -v ogr2ogr && command -v ogrinfo") != 0) GTEST_SKIP() << "gdal-bin is not installed";
     bin_ = BinDir();
     source_ = KP_SOURCE_DIR;
-    dir_ = testing::TempDir() + "gdal-" + std::to_string(getpid()) + "-" +
-           testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');  // a parameterised test's name has one
+    dir_ = testing::TempDir() + "gdal-" + std::to_string(getpid()) + "-" + name + "/";
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     example_ = source_ + "/examples/section.geojson";
