@@ -147,6 +147,8 @@ std::unique_ptr<OGRGeometry> Geometry(const MapEntity& e) {
   return g;
 }
 
+constexpr size_t kShapefileText = 254;  // bytes in a DBF text field
+
 class Writer {
  public:
   Writer(const Target& target, GDALDataset* ds, std::string stem, std::string path)
@@ -187,7 +189,7 @@ class Writer {
     }
     for (const Field& field : fields) {
       if (!properties.contains(field.name)) continue;
-      SetField(feature, field, properties[field.name]);
+      SetField(feature, field, properties[field.name], e.id);
     }
     if (target_.fixedFields) FixedFields(feature, properties);
     if (properties.contains("ogrStyle") && properties["ogrStyle"].is_string()) {
@@ -299,13 +301,23 @@ class Writer {
     return layer;
   }
 
-  static void SetField(OGRFeature& f, const Field& field, const Json& v) {
+  // A text longer than the format holds (a Shapefile's 254 bytes) is refused, not cut.
+  void SetText(OGRFeature& f, const Field& field, const std::string& text, int32_t id) const {
+    if (target_.perGeometry && text.size() > kShapefileText) {
+      throw Failure{path_ + ": entity " + std::to_string(id) + ": its " + field.name + " is " +
+                    std::to_string(text.size()) + " bytes of text; a Shapefile's text holds " +
+                    std::to_string(kShapefileText) + " (write a GeoPackage or FlatGeobuf)"};
+    }
+    f.SetField(field.index, text.c_str());
+  }
+
+  void SetField(OGRFeature& f, const Field& field, const Json& v, int32_t id) const {
     if (v.is_null()) {
       f.SetFieldNull(field.index);
     } else if (field.kind == Kind::Json || (field.kind == Kind::String && !v.is_string())) {
-      f.SetField(field.index, Dump(v).c_str());
+      SetText(f, field, Dump(v), id);
     } else if (field.kind == Kind::String) {
-      f.SetField(field.index, v.get<std::string>().c_str());
+      SetText(f, field, v.get<std::string>(), id);
     } else if (field.kind == Kind::Real) {
       f.SetField(field.index, v.is_boolean() ? (v.get<bool>() ? 1.0 : 0.0) : v.get<double>());
     } else {

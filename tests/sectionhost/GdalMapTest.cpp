@@ -526,6 +526,18 @@ TEST_F(GdalMaps, WritingChoosesTheDriverAndLeavesNothingOnFailure) {
   EXPECT_EQ(error, "cannot write " + dir_ + "no-such-folder/x.gpkg");
   EXPECT_FALSE(fs::exists(dir_ + "no-such-folder"));
 
+  // A text a Shapefile cannot hold is refused, not cut: no file is left.
+  MapData longText = map;
+  longText.entities[0].properties["name"] = std::string(300, 'x');
+  EXPECT_FALSE(MapFormat::Write(dir_ + "long.shp", "", longText, &error));
+  EXPECT_EQ(error,
+            dir_ +
+                "long.shp: entity 1: its name is 300 bytes of text; a Shapefile's text holds 254 (write a "
+                "GeoPackage or FlatGeobuf)");
+  EXPECT_FALSE(fs::exists(dir_ + "long.shp"));
+  ASSERT_TRUE(MapFormat::Write(dir_ + "long.gpkg", "", longText, &error)) << error;
+  EXPECT_EQ(ReadMap(dir_ + "long.gpkg").entities[0].properties["name"], std::string(300, 'x'));
+
   // GeoJSON through GDAL when its driver is named.
   ASSERT_TRUE(MapFormat::Write(dir_ + "g.geojson", "GeoJSON", map, &error)) << error;
   ExpectSameEntities(map, ReadMap(dir_ + "g.geojson", "GeoJSON"));
