@@ -10,6 +10,7 @@ packages=(
   libsoci-dev libboost-dev libpq-dev
   tmux ccache
   qt6-base-dev qt6-svg-dev fonts-noto-cjk xvfb xauth xdotool
+  libgdal-dev gdal-bin
   clang libclang-rt-14-dev
 )
 missing=()

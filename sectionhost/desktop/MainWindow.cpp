@@ -27,7 +27,7 @@
 #include "MapView.h"
 #include "QtDesktop.h"
 #include "sectionhost/automation/IntArrayObject.h"
-#include "sectionhost/map/MapFile.h"
+#include "sectionhost/map/MapFormat.h"
 #include "sectionhost/map/PointPicker.h"
 #include "sectionhost/session/PickLine.h"
 #include "sectionhost/session/Session.h"
@@ -131,7 +131,8 @@ void MainWindow::BuildMenus() {
   fileMenu_->addAction(tr("&Open..."), QKeySequence::Open, this, [this] {
     if (!AskToSave()) return;
     QString path = QFileDialog::getOpenFileName(this, tr("Open a section map"), QString(),
-                                                tr("Section maps (*.geojson *.json);;All files (*)"));
+                                                MapFormat::HaveGdal() ? tr("Section maps (*.geojson *.json *.gpkg *.shp *.dxf *.fgb);;All files (*)")
+                                                                     : tr("Section maps (*.geojson *.json);;All files (*)"));
     if (!path.isEmpty()) OpenMapFile(path);
   });
   fileMenu_->addAction(tr("&Save"), QKeySequence::Save, this, [this] {
@@ -240,6 +241,8 @@ bool MainWindow::OpenMapFile(const QString& path) {
     ErrorDialog(tr("Open"), tr("A command is running; finish it or press Esc first."));
     return false;
   }
+  // The format is the file's extension's: our GeoJSON, or GDAL's formats; GDAL's notes on the
+  // defaults it took go to the transcript.
   if (!Engine().OpenMap(path.toStdString(), &error)) {
     Error("cannot read the map: " + error);
     ErrorDialog(tr("Cannot open the map"), QString::fromStdString("cannot read the map: " + error));
@@ -273,7 +276,7 @@ bool MainWindow::LoadPluginFile(const QString& path) {
 bool MainWindow::SaveTo(const QString& path) {
   MapData map = Engine().CurrentMap();
   std::string error;
-  if (!MapFile::Write(path.toStdString(), map, &error)) {
+  if (!MapFormat::Write(path.toStdString(), std::string(), map, &error)) {
     Error(error);
     ErrorDialog(tr("Cannot save the map"), QString::fromStdString(error));
     return false;
@@ -287,7 +290,9 @@ bool MainWindow::SaveTo(const QString& path) {
 
 void MainWindow::SaveAs() {
   QString path = QFileDialog::getSaveFileName(this, tr("Save the map as"), savePath_,
-                                              tr("Section maps (*.geojson);;All files (*)"));
+                                              MapFormat::HaveGdal() ? tr("Section maps (*.geojson);;GeoPackage (*.gpkg);;ESRI Shapefile (*.shp);;"
+                                                                     "DXF (*.dxf);;FlatGeobuf (*.fgb);;All files (*)")
+                                                                  : tr("Section maps (*.geojson);;All files (*)"));
   if (!path.isEmpty()) SaveTo(path);
 }
 

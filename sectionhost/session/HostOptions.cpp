@@ -6,6 +6,7 @@ namespace sectionhost {
 const char* HostOptions::Usage() {
   return "usage: sectionhost --map MAP.geojson --script SCRIPT [--plugin LIB]... [--config-dir DIR]\n"
          "                   [--out OUT.geojson] [--svg OUT.svg] [--calls FILE] [--timings]\n"
+         "                   [--map-format DRIVER] [--out-format DRIVER]\n"
          "       sectionhost --map MAP.geojson [--plugin LIB]... [--config-dir DIR] [--out OUT.geojson]\n"
          "       sectionhost --self-check [--map MAP.geojson]\n"
          "\n"
@@ -13,7 +14,10 @@ const char* HostOptions::Usage() {
          "person's inputs; the transcript goes to standard output (UTF-8). Without --script the\n"
          "session is interactive, on the terminal ('help' there lists its commands and keys).\n"
          "\n"
-         "  --map FILE         the section map (GeoJSON FeatureCollection, UTF-8)\n"
+         "  --map FILE         the section map (GeoJSON FeatureCollection, UTF-8; .gpkg, .shp, .dxf,\n"
+         "                     .fgb and the other vector formats of GDAL, chosen by the extension)\n"
+         "  --map-format NAME  reads the map with the GDAL driver NAME (e.g. GPKG, \"ESRI Shapefile\")\n"
+         "  --out-format NAME  writes --out with the GDAL driver NAME (DXF, FlatGeobuf, GeoJSON, ...)\n"
          "  --script FILE      the batch script (see below); without it the session is interactive\n"
          "  --plugin LIB       a command plug-in (shared library with the 13 exports); may repeat.\n"
          "                     The i-th gets status code 1001+i, action 2001+i, user command 3001+i\n"
@@ -74,6 +78,8 @@ bool HostOptions::Parse(int argc, const char* const* argv, HostOptions* o, std::
     if (arg == "--out") slot = &o->out;
     if (arg == "--svg") slot = &o->svg;
     if (arg == "--calls") slot = &o->calls;
+    if (arg == "--map-format") slot = &o->mapFormat;
+    if (arg == "--out-format") slot = &o->outFormat;
     bool plugin = arg == "--plugin";
     if (!slot && !plugin) {
       *error = "unknown option '" + arg + "'";

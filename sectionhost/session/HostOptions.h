@@ -1,6 +1,7 @@
 // The command line of sectionhost:
 //   sectionhost --map MAP.geojson --script SCRIPT [--plugin LIB]... [--config-dir DIR]
 //               [--out OUT.geojson] [--svg OUT.svg] [--calls FILE] [--timings]
+//               [--map-format DRIVER] [--out-format DRIVER]   (GDAL driver names; MapFormat.h)
 //   sectionhost --map MAP.geojson [--plugin LIB]... [...]     (no script: interactive session)
 //   sectionhost --self-check [--map MAP.geojson]
 //   sectionhost --help
@@ -12,6 +13,7 @@ namespace sectionhost {
 
 struct HostOptions {
   std::string map, script, configDir, out, svg, calls;
+  std::string mapFormat, outFormat;  // GDAL driver names; empty: chosen by the file's extension
   std::vector<std::string> plugins;
   bool help = false;
   bool selfCheck = false;

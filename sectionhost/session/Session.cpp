@@ -10,7 +10,7 @@
 #include <exception>
 
 #include "sectionhost/automation/IntArrayObject.h"
-#include "sectionhost/map/MapFile.h"
+#include "sectionhost/map/MapFormat.h"
 #include "host/CVantorObjects.h"
 
 namespace sectionhost {
@@ -76,9 +76,12 @@ void Session::Shutdown() {
   comStarted_ = false;
 }
 
-bool Session::OpenMap(const std::string& path, std::string* error) {
+bool Session::OpenMap(const std::string& path, std::string* error, const std::string& format) {
   MapData data;
-  return MapFile::Read(path, &data, error) && LoadMap(std::move(data), error);
+  std::vector<std::string> notes;
+  if (!MapFormat::Read(path, format, &data, &notes, error) || !LoadMap(std::move(data), error)) return false;
+  for (const std::string& note : notes) transcript_.Warning(note);
+  return true;
 }
 
 bool Session::LoadMap(MapData data, std::string* error) {

@@ -41,7 +41,9 @@ class Session {
   bool Start(std::string* error);
   void Shutdown();
 
-  bool OpenMap(const std::string& path, std::string* error);
+  // Reads the map (MapFormat: our GeoJSON, or GDAL's driver `format` or the one for the file's
+  // extension); each default a GDAL read took is a "[warning]" line of the transcript.
+  bool OpenMap(const std::string& path, std::string* error, const std::string& format = std::string());
   bool LoadMap(MapData data, std::string* error);
   // Loads, attaches the map control and assigns the codes. On failure *errors has one line
   // per problem (each missing export named).

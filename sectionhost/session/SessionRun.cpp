@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/kpBase.h"
-#include "sectionhost/map/MapFile.h"
+#include "sectionhost/map/MapFormat.h"
 #include "sectionhost/map/SvgWriter.h"
 
 namespace sectionhost {
@@ -34,7 +34,7 @@ bool SessionRun::Open(PluginFailure pluginFailure) {
   // Without a map (a front end that opens one later) the session starts with an empty one.
   Lap();
   bool opened =
-      options_.map.empty() ? session_.LoadMap(MapData(), &error) : session_.OpenMap(options_.map, &error);
+      options_.map.empty() ? session_.LoadMap(MapData(), &error) : session_.OpenMap(options_.map, &error, options_.mapFormat);
   if (!opened) return Fail("cannot read the map: " + error);
   Lap("read-map");
   for (const std::string& path : options_.plugins) {
@@ -56,7 +56,7 @@ int SessionRun::Finish(int status, Results results) {
   const KernelMap& map = session_.Map();
   std::string error;
   if (results == Results::MapAndPicture && !options_.out.empty()) {
-    if (!MapFile::Write(options_.out, map.Loaded(), map.Entities(false), &error)) {
+    if (!MapFormat::Write(options_.out, options_.outFormat, map.Loaded(), map.Entities(false), &error)) {
       Fail(error);
       status = 2;
     }

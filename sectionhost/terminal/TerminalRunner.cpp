@@ -22,6 +22,7 @@
 #include "KeyReader.h"
 #include "LineEditor.h"
 #include "sectionhost/map/MapFile.h"
+#include "sectionhost/map/MapFormat.h"
 #include "sectionhost/map/PointPicker.h"
 #include "sectionhost/session/Session.h"
 #include "sectionhost/session/SessionRun.h"
@@ -285,7 +286,13 @@ void TerminalRunner::List() {
 bool TerminalRunner::Save(const std::string& path) {
   MapData map = session_.CurrentMap();
   std::string error;
-  if (!MapFile::Write(path, map, &error)) {
+  // The named formats belong to the files they were named for (--out, else --map); any other
+  // file is written in the format of its extension.
+  std::string format;
+  if (options_.out.empty() ? path == options_.map : path == options_.out) {
+    format = options_.out.empty() ? options_.mapFormat : options_.outFormat;
+  }
+  if (!MapFormat::Write(path, format, map, &error)) {
     Error(error);
     return false;
   }

@@ -32,6 +32,21 @@ TEST(HostOptions, ReadsEveryOptionAndRepeatedPlugins) {
   EXPECT_FALSE(o.Interactive());
 }
 
+TEST(HostOptions, MapAndOutFormatsAreGdalDriverNames) {
+  HostOptions o;
+  std::string error;
+  ASSERT_TRUE(Parse({"--map", "m.dat", "--map-format", "ESRI Shapefile", "--out", "o.x", "--out-format", "GPKG"}, &o,
+                    &error))
+      << error;
+  EXPECT_EQ(o.mapFormat, "ESRI Shapefile");
+  EXPECT_EQ(o.outFormat, "GPKG");
+  EXPECT_FALSE(Parse({"--map", "m.gpkg", "--out-format"}, &o, &error));
+  EXPECT_EQ(error, "option --out-format needs a value");
+  ASSERT_TRUE(Parse({"--map", "m.gpkg"}, &o, &error)) << error;
+  EXPECT_EQ(o.mapFormat, "");
+  EXPECT_EQ(o.outFormat, "");
+}
+
 TEST(HostOptions, WithoutAScriptTheSessionIsInteractive) {
   HostOptions o;
   std::string error;

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "TmuxTerminal.h"
+#include "sectionhost/map/MapFormat.h"
 
 namespace sectionhost {
 namespace {
@@ -140,6 +141,24 @@ TEST_F(TerminalSession, TestPluginSessionWithDialogMessageBoxExceptionAndEscape)
   // Nothing changed the map: quit does not ask.
   Line("quit", {"[exit 0]"});
   EXPECT_FALSE(OnScreen("The map has unsaved changes")) << term_.Screen();
+}
+
+// `save` writes the --out file in the --out-format, any other name in the format of its
+// extension (GDAL's formats where the host has GDAL).
+TEST_F(TerminalSession, SaveWritesTheOutFormatOrTheFormatOfTheExtension) {
+  if (!MapFormat::HaveGdal()) GTEST_SKIP() << "the host is built without GDAL";
+  std::string map = std::string(KP_SOURCE_DIR) + "/examples/section.geojson";
+  Step([&] { ASSERT_TRUE(term_.Start("./sectionhost --map " + map + " --out " + dir_ + "out.data --out-format GPKG", bin_)); },
+       {"sectionhost>"});
+  Line("save", {"saved " + dir_ + "out.data", "sectionhost>"});
+  Line("save " + dir_ + "other.fgb", {"saved " + dir_ + "other.fgb", "sectionhost>"});
+  Line("quit", {"[exit 0]"});
+  for (auto [path, format] : {std::pair<std::string, std::string>{dir_ + "out.data", "GPKG"}, {dir_ + "other.fgb", ""}}) {
+    MapData saved;
+    std::string error;
+    EXPECT_TRUE(MapFormat::Read(path, format, &saved, nullptr, &error)) << error;
+    EXPECT_EQ(saved.entities.size(), 5u) << path;
+  }
 }
 
 TEST_F(TerminalSession, StratumFromPickedCurvesUndoneToTheOpenedMap) {

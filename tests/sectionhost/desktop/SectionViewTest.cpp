@@ -25,6 +25,7 @@
 #include "sectionhost/desktop/QtDesktop.h"
 #include "sectionhost/desktop/TemplateDialog.h"
 #include "sectionhost/map/MapFile.h"
+#include "sectionhost/map/MapFormat.h"
 #include "sectionhost/session/Session.h"
 
 namespace sectionhost {
@@ -92,6 +93,34 @@ class SectionView : public testing_support::WindowFixture {
     EXPECT_EQ(window_->Dock()->Prompt(), "sectionview> ");
   }
 };
+
+// GDAL's formats open and save by their extension: the demo on the example as a GeoPackage
+// saves a GeoPackage holding the batch demo's entities.
+TEST_F(SectionView, OpensAndSavesAGeoPackage) {
+  if (!MapFormat::HaveGdal()) GTEST_SKIP() << "the host is built without GDAL";
+  MapData example;
+  std::string error;
+  ASSERT_TRUE(MapFile::Read(Examples() + "/section.geojson", &example, &error)) << error;
+  ASSERT_TRUE(MapFormat::Write(dir_ + "section.gpkg", "", example, &error)) << error;
+  Open(dir_ + "section.gpkg");
+  BuildStratum(false);
+  ASSERT_TRUE(window_->SaveTo(QString::fromStdString(dir_ + "desktop.gpkg")));
+  EXPECT_FALSE(window_->Modified());
+  MapData saved, batch;
+  ASSERT_TRUE(MapFormat::Read(dir_ + "desktop.gpkg", "", &saved, nullptr, &error)) << error;
+  ASSERT_TRUE(MapFile::Parse(BatchDemoMap(), &batch, &error)) << error;
+  ASSERT_EQ(saved.entities.size(), batch.entities.size());
+  EXPECT_EQ(saved.itemScales, batch.itemScales);
+  for (size_t i = 0; i < batch.entities.size(); ++i) {
+    const MapEntity &a = batch.entities[i], &b = saved.entities[i];
+    EXPECT_EQ(a.id, b.id);
+    EXPECT_EQ(a.type, b.type);
+    EXPECT_EQ(a.deleted, b.deleted) << a.id;
+    EXPECT_EQ(a.code, b.code);
+    ASSERT_EQ(a.samples.size(), b.samples.size());
+    for (size_t k = 0; k < a.samples.size(); ++k) EXPECT_EQ(a.samples[k].thickness, b.samples[k].thickness);
+  }
+}
 
 TEST_F(SectionView, StratumFromClickedCurvesIsTheBatchDemosMapAndUndoRedoWalkIt) {
   Open(dir_ + "section.geojson");
