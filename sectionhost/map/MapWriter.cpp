@@ -6,10 +6,10 @@
 #include "MapWriter.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <cstdint>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <mutex>
