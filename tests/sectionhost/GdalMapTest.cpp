@@ -179,9 +179,10 @@ void ExpectSameEntities(const MapData& want, const MapData& got, bool properties
     EXPECT_EQ(a.scale, b.scale);
     ASSERT_EQ(a.samples.size(), b.samples.size());
     for (size_t k = 0; k < a.samples.size(); ++k) {
-      EXPECT_EQ(a.samples[k].point.x, b.samples[k].point.x);
-      EXPECT_EQ(a.samples[k].point.y, b.samples[k].point.y);
-      EXPECT_EQ(a.samples[k].thickness, b.samples[k].thickness);
+      // The records are packed: copy the numbers, do not bind references to them.
+      EXPECT_EQ(double{a.samples[k].point.x}, double{b.samples[k].point.x});
+      EXPECT_EQ(double{a.samples[k].point.y}, double{b.samples[k].point.y});
+      EXPECT_EQ(double{a.samples[k].thickness}, double{b.samples[k].thickness});
       EXPECT_EQ(a.samples[k].flag, b.samples[k].flag);
     }
     if (properties) {

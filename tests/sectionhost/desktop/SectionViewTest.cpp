@@ -118,7 +118,9 @@ TEST_F(SectionView, OpensAndSavesAGeoPackage) {
     EXPECT_EQ(a.deleted, b.deleted) << a.id;
     EXPECT_EQ(a.code, b.code);
     ASSERT_EQ(a.samples.size(), b.samples.size());
-    for (size_t k = 0; k < a.samples.size(); ++k) EXPECT_EQ(a.samples[k].thickness, b.samples[k].thickness);
+    for (size_t k = 0; k < a.samples.size(); ++k) {
+      EXPECT_EQ(double{a.samples[k].thickness}, double{b.samples[k].thickness});  // packed: copy
+    }
   }
 }
 
