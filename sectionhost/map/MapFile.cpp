@@ -18,15 +18,20 @@
 
 namespace sectionhost {
 
+size_t MapFile::StratumBandSize(const std::vector<StratumSample>& samples) {
+  return samples.empty() ? 0 : 2 * samples.size() + 1;
+}
+
+Point3D MapFile::StratumBandPoint(const std::vector<StratumSample>& samples, size_t i) {
+  const size_t n = samples.size();
+  const bool upper = i >= n && i < 2 * n;
+  const StratumSample& s = samples[i < n ? i : upper ? 2 * n - 1 - i : 0];
+  return {s.point.x, upper ? s.point.y + s.thickness : s.point.y, 0.0};
+}
+
 std::vector<Point3D> MapFile::StratumBand(const std::vector<StratumSample>& samples) {
-  std::vector<Point3D> ring;
-  if (samples.empty()) return ring;
-  ring.reserve(2 * samples.size() + 1);
-  for (const StratumSample& s : samples) ring.push_back({s.point.x, s.point.y, 0.0});
-  for (auto it = samples.rbegin(); it != samples.rend(); ++it) {
-    ring.push_back({it->point.x, it->point.y + it->thickness, 0.0});
-  }
-  ring.push_back(ring.front());
+  std::vector<Point3D> ring(StratumBandSize(samples));
+  for (size_t i = 0; i < ring.size(); ++i) ring[i] = StratumBandPoint(samples, i);
   return ring;
 }
 

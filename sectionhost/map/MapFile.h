@@ -35,6 +35,10 @@ class MapFile {
   // The stratum's band: the lower points, then the upper points (y + thickness) backwards,
   // closed. Empty for no samples.
   static std::vector<Point3D> StratumBand(const std::vector<StratumSample>& samples);
+  // The band's size (2n + 1 points for n samples, 0 for none) and its point i, without building
+  // it (a writer of a million-sample band reads the points one by one).
+  static size_t StratumBandSize(const std::vector<StratumSample>& samples);
+  static Point3D StratumBandPoint(const std::vector<StratumSample>& samples, size_t i);
 };
 
 }  // namespace sectionhost

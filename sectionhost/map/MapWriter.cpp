@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "MapFile.h"
+
 namespace sectionhost {
 
 namespace {
@@ -86,15 +88,15 @@ void AppendItems(Sink& out, size_t count, const Item& item) {
       item(text, i);
     }
   };
-  auto sequential = [&](size_t first) {
-    for (size_t from = first; from < count; from += kBlock) {
+  auto sequential = [&] {
+    for (size_t from = 0; from < count; from += kBlock) {
       range(out.text, from, std::min(count, from + kBlock));
       out.drain();
     }
   };
   const unsigned cores = std::thread::hardware_concurrency();
   if (count < kParallelItems || cores < 2) {
-    sequential(0);
+    sequential();
     return;
   }
   const size_t blocks = (count + kBlock - 1) / kBlock, ring = size_t{cores} * 2;
@@ -130,7 +132,7 @@ void AppendItems(Sink& out, size_t count, const Item& item) {
     // Fewer workers: the blocks come out the same.
   }
   if (workers.empty()) {
-    sequential(0);
+    sequential();
     return;
   }
   for (size_t b = 0; b < blocks; ++b) {
@@ -193,15 +195,12 @@ void AppendSamples(Sink& out, const std::vector<StratumSample>& samples) {
   out.text += ']';
 }
 
-// The stratum's band (MapFile::StratumBand) written from the samples: the lower points, the
-// upper points backwards, the first point again.
+// The stratum's band (MapFile::StratumBand) written point by point from the samples.
 void AppendBand(Sink& out, const std::vector<StratumSample>& samples) {
-  const size_t n = samples.size();
   out.text += "[[";
-  AppendItems(out, 2 * n + 1, [&](std::string& text, size_t i) {
-    const StratumSample& s = samples[i < n ? i : i < 2 * n ? 2 * n - 1 - i : 0];
-    double y = i >= n && i < 2 * n ? s.point.y + s.thickness : s.point.y;
-    AppendPosition(text, s.point.x, y, 0.0, false);
+  AppendItems(out, MapFile::StratumBandSize(samples), [&](std::string& text, size_t i) {
+    const Point3D p = MapFile::StratumBandPoint(samples, i);
+    AppendPosition(text, p.x, p.y, 0.0, false);
   });
   out.text += "]]";
 }

@@ -268,13 +268,10 @@ std::string SvgWriter::Format(const EachEntity& entities, const std::string& tit
       const char* colour = kBandColours[band++ % (sizeof kBandColours / sizeof kBandColours[0])];
       Extent be;
       std::string points = pathText([&](const auto& add) {
-        // The band (MapFile::StratumBand): lower points, upper points backwards, closed.
-        const size_t n = e.samples.size();
-        for (size_t i = 0; i < 2 * n + (n ? 1 : 0); ++i) {
-          const StratumSample& p = e.samples[i < n ? i : i < 2 * n ? 2 * n - 1 - i : 0];
-          double y = i >= n && i < 2 * n ? p.point.y + p.thickness : p.point.y;
-          be.Add(p.point.x, y);
-          add(p.point.x, y);
+        for (size_t i = 0; i < MapFile::StratumBandSize(e.samples); ++i) {
+          const Point3D p = MapFile::StratumBandPoint(e.samples, i);
+          be.Add(p.x, p.y);
+          add(p.x, p.y);
         }
       });
       if (be.Empty()) return;
